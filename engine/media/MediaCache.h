@@ -1,0 +1,89 @@
+// The per-device cache of what each device holds, over the SQLite file "db.s3db". Every
+// statement takes effect when it executes, so after a failed sync the rows reflect exactly the
+// work done. One thread at a time (the sync thread).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "media/MediaAlbum.h"
+#include "media/MediaDevice.h"
+#include "media/MediaFile.h"
+
+class QUILLORY_EXPORT MediaCache {
+public:
+    MediaCache();
+    virtual ~MediaCache();
+
+    MediaCache(const MediaCache&) = delete;
+    MediaCache& operator=(const MediaCache&) = delete;
+
+    // Opens (creating when missing) the database at path. Throws media::CDBException naming
+    // the path and SQLite's reason when it cannot be opened. A file without the tables opens
+    // fine; its first statement throws.
+    void init(std::string path);
+    // Closes the connection; does nothing when closed.
+    void free();
+
+    // All operations below need an open cache and throw media::CDBException when SQLite
+    // rejects a statement's text (a missing table, say). Failures while executing a prepared
+    // statement are not reported.
+
+    // Status 0 for every file and art row of every device.
+    void unmarkAll();
+    // Deletes the device's file and art rows; its devices row stays.
+    void clearCache(std::string deviceId);
+    bool containsDevice(std::string deviceId);
+    // The first row for the id, or the id with four empty texts when there is none.
+    media::MediaDevice getDevice(std::string deviceId);
+    void insertDevice(std::string deviceId, std::string name, std::string version,
+                      std::string syncLocation, std::string extra);
+    void removeDevice(std::string deviceId);
+    bool containsFile(std::string deviceId, std::string artist, std::string album,
+                      std::string fileName);
+    void markSyncedFile(std::string deviceId, std::string artist, std::string album,
+                        std::string fileName);
+    void insertFile(std::string deviceId, std::string artist, std::string album,
+                    std::string fileName, std::string location);
+    // Deletes every matching row.
+    void removeFile(std::string deviceId, std::string artist, std::string album,
+                    std::string fileName);
+    // The device's file rows still at status 0, as STATUS_UNCHECKED records.
+    std::vector<media::MediaFile> getMediaFilesUnmarked(std::string deviceId);
+    bool containsArt(std::string deviceId, std::string artist, std::string album);
+    void markSyncedArt(std::string deviceId, std::string artist, std::string album);
+    void insertArt(std::string deviceId, std::string artist, std::string album);
+    void removeArt(std::string deviceId, std::string artist, std::string album);
+    // The device's art rows still at status 0.
+    std::vector<media::MediaAlbum> getMediaAlbumsUnmarked(std::string deviceId);
+    // The distinct (artist, album) pairs among the device's file rows.
+    std::vector<media::MediaAlbum> getAlbumsFromFiles(std::string deviceId);
+
+    // Runs a parameterless statement once. Returns SQLite's code for it; throws
+    // media::CDBException with "ppStmpt was null" when the text holds no statement.
+    int executeQuery(std::string sql);
+    // Binds the parameters as text to positions 1, 2, ... and steps; with collect, keeps every
+    // result row in `rows`. Returns the last step's code, or -1 when the text holds no
+    // statement.
+    int prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters,
+                               bool collect);
+
+private:
+    struct StatementCloser {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+    // The prepared statement for the text, prepared once per connection and reset before
+    // reuse; null when the text holds no statement.
+    sqlite3_stmt* statementFor(const std::string& sql);
+    std::string errorMessage() const;
+
+    sqlite3* db = nullptr;
+    std::vector<std::vector<std::string>> rows;
+    std::unordered_map<std::string, Statement> statements;
+};

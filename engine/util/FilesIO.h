@@ -1,0 +1,23 @@
+// File-name and existence probes used by the sync driver.
+#pragma once
+
+#include <string>
+
+#include "quillory_export.h"
+
+namespace fileutils {
+
+class QUILLORY_EXPORT FilesIO {
+public:
+    // The text after the last "/": the whole path when it has none, "" when it ends in "/".
+    static std::string getFileName(std::string path);
+
+    // True when the path opens for reading and its first read yields at least one byte, so an
+    // empty file or a directory is false. Never throws; any thread.
+    static bool fileExist(std::string path);
+
+    // Same as fileExist.
+    static bool isValidAccessibleFile(std::string path);
+};
+
+}  // namespace fileutils

@@ -1,0 +1,46 @@
+// Stateless text, size and version helpers shared by the whole engine.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "quillory_export.h"
+
+class QUILLORY_EXPORT Utils {
+public:
+    Utils() = default;
+    ~Utils() = default;
+
+    // The characters that may not appear in a file or folder name on the device, NUL-terminated.
+    static const char invalids[14];
+
+    // Trims the text, then replaces every character of `invalids` with "_". Nothing else
+    // changes: dots, inner blanks, control bytes and non-ASCII bytes stay. Any thread.
+    static std::string makeValidDirName(std::string text);
+
+    // Trim whitespace (as isspace in the C locale) in place and return the same string.
+    static std::string& trim(std::string& text);
+    static std::string& ltrim(std::string& text);
+    static std::string& rtrim(std::string& text);
+
+    // Cuts the text at every delimiter, keeping empty pieces: "" gives one empty piece,
+    // "a." gives "a" and "".
+    static std::vector<std::string> split(const std::string& text, char delimiter);
+
+    // Compares dotted versions piece by piece as atoi integers, the shorter padded with "0":
+    // 1 when a is newer, -1 when older, 0 when equal ("2.0" equals "2", "1.10" beats "1.9").
+    static int compareVersion(std::string a, std::string b);
+
+    // Size in bytes of the file at path, 0 when it cannot be examined.
+    static long getFileSize(std::string path);
+
+    // Plain decimal, with a minus sign for negative values.
+    static std::string sizeToString(long size);
+
+    static bool mapHasKey(const std::map<std::string, std::string>* map, std::string key);
+
+    // Hands every byte of the buffer to the socket, retrying short sends. Returns 0 when all
+    // were sent, -1 when a send failed or sent nothing (errno tells why). Never throws.
+    static int send_all(int socket, const void* buffer, unsigned long length, int flags);
+};
