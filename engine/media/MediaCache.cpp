@@ -8,6 +8,17 @@ void MediaCache::StatementCloser::operator()(sqlite3_stmt* statement) const {
     sqlite3_finalize(statement);
 }
 
+MediaCache::MarkBatch::MarkBatch(MediaCache& cache)
+    : cache(cache),
+      open(cache.db != nullptr &&
+           sqlite3_exec(cache.db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {}
+
+MediaCache::MarkBatch::~MarkBatch() {
+    if (open && sqlite3_exec(cache.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(cache.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
 MediaCache::MediaCache() = default;
 
 MediaCache::~MediaCache() {

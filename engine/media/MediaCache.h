@@ -22,6 +22,22 @@ public:
     MediaCache(const MediaCache&) = delete;
     MediaCache& operator=(const MediaCache&) = delete;
 
+    // Groups the mark updates and look-ups of one planning phase into a single transaction,
+    // committed when the batch ends (also when an exception ends it). Marks mean nothing
+    // between syncs, so holding them back costs nothing; never hold a batch across a transfer
+    // or around an insert or removal, which must be committed when they execute.
+    class QUILLORY_EXPORT MarkBatch {
+    public:
+        explicit MarkBatch(MediaCache& cache);
+        ~MarkBatch();
+        MarkBatch(const MarkBatch&) = delete;
+        MarkBatch& operator=(const MarkBatch&) = delete;
+
+    private:
+        MediaCache& cache;
+        bool open;
+    };
+
     // Opens (creating when missing) the database at path. Throws media::CDBException naming
     // the path and SQLite's reason when it cannot be opened. A file without the tables opens
     // fine; its first statement throws.
