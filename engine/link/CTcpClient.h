@@ -1,0 +1,56 @@
+// One blocking TCP connection to a device app: connect, send bytes and lines, read reply lines
+// one byte at a time (so nothing past a line end is ever consumed). Every failure is logged
+// with the tag "CTCPClient" and raised as CSockException. One thread at a time.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <string>
+
+#include "link/LinkLimits.h"
+#include "quillory_export.h"
+
+namespace mycsocks {
+
+class QUILLORY_EXPORT CTcpClient {
+public:
+    CTcpClient() = default;
+    // Does not close the socket: the owner calls closeclient.
+    virtual ~CTcpClient();
+    CTcpClient(const CTcpClient&) = delete;
+    CTcpClient& operator=(const CTcpClient&) = delete;
+
+    // Time-outs for the next connectSock (connect, then every send and receive), in ms.
+    void setTimeouts(int connectMs, int idleMs);
+
+    // Resolves host and port (IPv4 or IPv6, numeric or names) and connects to the first address
+    // that accepts. Ignores SIGPIPE for the process. Throws CSockException with the resolver's
+    // or the system's text.
+    void connectSock(std::string host, std::string port);
+    // Sends every byte; throws CSockException on failure (a time-out reads "Connection timed out").
+    void sendData(const void* bytes, unsigned int length);
+    // Sends the line followed by LF.
+    void sendStr(std::string line);
+    // Reads up to and including the first LF or CR. Throws CSockException when the peer closes
+    // or the read fails or times out. A line of kMaxReplyLineBytes without an end is returned
+    // as it is, without terminator; the caller treats it as malformed.
+    std::string receiveLine();
+    // While corked, small sends are gathered into full segments; uncorking pushes what is held.
+    // Used around a file so that its 1 KiB chunks do not each wait for an acknowledgement.
+    void setCork(bool on);
+    // Closes the socket if one is held; safe to call again.
+    void closeclient();
+
+    void logMsg(std::string text, std::string detail);
+    static void* get_in_addr(struct sockaddr* address);
+
+private:
+    // Connects one resolved candidate within the connect time-out; errno tells why not.
+    bool connectWithin(int socketFd, const struct sockaddr* address, socklen_t length);
+
+    int socketFd = -1;
+    int connectTimeoutMs = kConnectTimeoutMs;
+    int idleTimeoutMs = kIdleTimeoutMs;
+};
+
+}  // namespace mycsocks

@@ -1,0 +1,69 @@
+// The engine's connection to a device app: the JSON line protocol over one TCP connection,
+// the handshake, and the transfers the sync driver asks for. Raises only the
+// media::CMediaException family. Used by one thread; the cancel flag is the one datum another
+// thread writes.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "link/CTcpClient.h"
+#include "media/IWifiMediaTransfer.h"
+#include "media/ServerConnectInfo.h"
+
+class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer {
+public:
+    // cancelFlag is owned by the caller and must outlive the transfer; a value of 1 or more
+    // makes the next file chunk raise media::CCancelException. It is read atomically.
+    explicit WifiTransfer(int* cancelFlag);
+    virtual ~WifiTransfer();
+    WifiTransfer(const WifiTransfer&) = delete;
+    WifiTransfer& operator=(const WifiTransfer&) = delete;
+
+    // Connects to host:port and performs the "version" handshake. Raises CMediaConnectException
+    // when the device cannot be reached, and what sendCommand raises.
+    void init() override;
+    void syncMedia(std::string location, std::string artist, std::string album,
+                   std::string fileName) override;
+    void syncArt(std::string location, std::string artist, std::string album,
+                 std::string fileName) override;
+    void remove(std::string artist, std::string album, std::string fileName) override;
+    void removePlaylists() override;
+    void syncPlaylist(std::string location, std::string fileName) override;
+    void done() override;
+    void free() override;
+    std::string checkAndRefreshExisting(std::string location, std::string artist,
+                                        std::string album, std::string fileName,
+                                        bool refresh) override;
+    void setHost(std::string host) override;
+    void setPort(std::string port) override;
+    // One command; on "ok" every reply member as text, on another response an empty map.
+    // Raises CMediaDisconnectException, CMediaCommunicationException, CMediaRefusedException.
+    std::map<std::string, std::string> sendCommand(
+        std::map<std::string, std::string> command) override;
+    ServerConnectInfo& getServerVersionInfo() override;
+
+    // Sends one serialised command line and reads its reply (see sendCommand).
+    std::map<std::string, std::string> sendCommandStr(std::string line);
+    // Reads one reply: true on "ok", false on another response; raises on "fail" or a bad reply.
+    bool checkResponseOK();
+    // Streams the local file in 1 KiB chunks, checking the cancel flag before each.
+    void transmitFile(std::string location);
+
+    // Time-outs for the next init(), in ms (defaults in link/LinkLimits.h).
+    void setTimeouts(int connectMs, int idleMs);
+
+private:
+    // Sends a command line, turning a socket failure into CMediaDisconnectException.
+    void sendLine(const std::string& line);
+    // The file-sending exchange shared by syncMedia, syncArt and syncPlaylist; returns the
+    // second reply's outcome, or true when the device declined the file.
+    bool sendFile(const std::map<std::string, std::string>& command, const std::string& location);
+    bool cancelled() const;
+
+    mycsocks::CTcpClient client;
+    std::string host;
+    std::string port;
+    ServerConnectInfo serverInfo;
+    int* cancelFlag;
+};
