@@ -1,0 +1,34 @@
+// The reference device server's settings, from its command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "FaultPlan.h"
+
+struct DeviceOptions {
+    std::string root;
+    std::string listenAddress = "0.0.0.0";
+    int port = 5051;
+    std::string product = "Quillory Device";
+    std::string deviceId;      // empty: derived from the host name and the root
+    std::string deviceName;    // empty: the host name
+    std::string syncLocation;  // empty: the root's absolute path
+    std::string protocol = "2.0";
+    std::string versionName = "1.0.0";
+    std::string versionCode = "100";
+    std::string package = "com.quillory.device";
+    double announceInterval = 1.0;  // seconds; 0 turns announcing off
+    int announceTtl = 1;
+    std::string announceInterface;  // empty: the system's choice
+    std::string announceIp;         // empty: the address clients reach us at
+    int idleTimeoutSeconds = 120;
+    std::size_t maxLineBytes = 64 * 1024;
+    std::string commandLog;
+    FaultPlan fault;
+
+    // Parses argv. Returns nothing and sets error (empty for --help) when the program should
+    // stop: error holds the message to show.
+    static std::optional<DeviceOptions> parse(int argc, char** argv, std::string& error);
+    static std::string help();
+};

@@ -1,0 +1,315 @@
+#include "DeviceServer.h"
+
+#include <json/json.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+
+#include "ClientConnection.h"
+#include "PendingFile.h"
+#include "util/Utils.h"
+
+namespace {
+
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// A size member: plain decimal digits that fit 64 bits, nothing else.
+bool parseSize(const std::string& text, uint64_t& size) {
+    if (text.empty() || text.size() > 19 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    size = std::stoull(text);
+    return true;
+}
+
+std::string text(const Json::Value& command, const char* key) {
+    const Json::Value& value = command[key];
+    return value.isString() ? value.asString() : "";
+}
+
+}  // namespace
+
+DeviceServer::DeviceServer(DeviceOptions settings)
+    : options(std::move(settings)), files(options.root) {
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    if (options.deviceName.empty()) options.deviceName = host;
+    if (options.deviceId.empty()) options.deviceId = std::string(host) + ":" + files.root().string();
+    if (options.syncLocation.empty()) options.syncLocation = files.root().string();
+    if (pipe(wakeFds) != 0) throw std::runtime_error(systemError("pipe"));
+}
+
+DeviceServer::~DeviceServer() {
+    if (listenFd >= 0) ::close(listenFd);
+    ::close(wakeFds[0]);
+    ::close(wakeFds[1]);
+}
+
+int DeviceServer::listen() {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(options.port);
+    const int resolved = getaddrinfo(options.listenAddress.c_str(), port.c_str(), &hints, &found);
+    if (resolved != 0) {
+        throw std::runtime_error(options.listenAddress + ": " + gai_strerror(resolved));
+    }
+    std::unique_ptr<addrinfo, void (*)(addrinfo*)> list(found, freeaddrinfo);
+    listenFd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    if (listenFd < 0) throw std::runtime_error(systemError("socket"));
+    const int on = 1;
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(listenFd, found->ai_addr, found->ai_addrlen) != 0) {
+        throw std::runtime_error(systemError("bind " + options.listenAddress + ":" + port));
+    }
+    if (::listen(listenFd, 8) != 0) throw std::runtime_error(systemError("listen"));
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &length);
+    options.port = ntohs(bound.ss_family == AF_INET6
+                             ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return options.port;
+}
+
+void DeviceServer::stop() {
+    stopping = true;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeFds[1], &wake, 1);
+    const std::lock_guard<std::mutex> lock(clientMutex);
+    if (current != nullptr) current->shutdown();
+}
+
+void DeviceServer::run() {
+    while (!stopping) {
+        pollfd waiting[2] = {{listenFd, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
+        if (poll(waiting, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            throw std::runtime_error(systemError("poll"));
+        }
+        if (stopping || (waiting[1].revents & POLLIN) != 0) break;
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        ClientConnection client(fd, options.idleTimeoutSeconds);
+        {
+            const std::lock_guard<std::mutex> lock(clientMutex);
+            current = &client;
+        }
+        serve(client);
+        const std::lock_guard<std::mutex> lock(clientMutex);
+        current = nullptr;
+    }
+}
+
+void DeviceServer::serve(ClientConnection& client) {
+    std::string line;
+    while (!stopping) {
+        const ClientConnection::Read read = client.readLine(line, options.maxLineBytes);
+        if (read == ClientConnection::Read::TooLong) {
+            std::cerr << "quillory-device: command line longer than " << options.maxLineBytes
+                      << " bytes, closing the connection\n";
+            refuse(client, "command line too long");
+            return;
+        }
+        if (read != ClientConnection::Read::Ok) return;
+        logCommand(line);
+        if (handle(client, line) == Next::Close) return;
+    }
+}
+
+void DeviceServer::logCommand(const std::string& line) {
+    if (options.commandLog.empty()) return;
+    std::ofstream(options.commandLog, std::ios::app | std::ios::binary) << line;
+}
+
+bool DeviceServer::reply(ClientConnection& client, const Json::Value& members) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    return client.sendLine(Json::writeString(builder, members));
+}
+
+bool DeviceServer::refuse(ClientConnection& client, const std::string& reason) {
+    Json::Value members(Json::objectValue);
+    members["response"] = "fail";
+    members["reason"] = reason;
+    std::cerr << "quillory-device: refused: " << reason << "\n";
+    return reply(client, members);
+}
+
+DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::string& line) {
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value command;
+    std::string errors;
+    bool wellFormed = reader->parse(line.data(), line.data() + line.size(), &command, &errors) &&
+                      command.isObject();
+    if (wellFormed) {
+        for (const std::string& key : command.getMemberNames()) {
+            wellFormed = wellFormed && command[key].isString();
+        }
+    }
+    if (!wellFormed || !command["command"].isString()) {
+        return refuse(client, "malformed command") ? Next::Continue : Next::Close;
+    }
+    const std::string name = command["command"].asString();
+    const bool expectsReply = name != "delete" && name != "removeplaylists";
+
+    pendingFault = FaultPlan::Kind::None;
+    if (options.fault.fires(name)) {
+        std::cerr << "quillory-device: injecting fault on " << name << "\n";
+        Json::Value members(Json::objectValue);
+        switch (options.fault.kind) {
+            case FaultPlan::Kind::Refuse:
+                if (!expectsReply) return Next::Continue;
+                return refuse(client, options.fault.argument) ? Next::Continue : Next::Close;
+            case FaultPlan::Kind::Garbage:
+                return client.sendLine("this is not json") ? Next::Continue : Next::Close;
+            case FaultPlan::Kind::NoResponse:
+                members["status"] = "none";
+                return reply(client, members) ? Next::Continue : Next::Close;
+            case FaultPlan::Kind::OtherResponse:
+                members["response"] = "busy";
+                return reply(client, members) ? Next::Continue : Next::Close;
+            case FaultPlan::Kind::Close:
+                return Next::Close;
+            case FaultPlan::Kind::Stall: {
+                std::string ignored;
+                while (!stopping && client.readLine(ignored, options.maxLineBytes) ==
+                                        ClientConnection::Read::Ok) {
+                }
+                return Next::Close;
+            }
+            default:
+                pendingFault = options.fault.kind;
+        }
+    }
+
+    if (name == "version") return version(client);
+    if (name == "syncmedia" || name == "syncart") return receiveFile(client, name, command, false);
+    if (name == "syncplaylist") return receiveFile(client, name, command, true);
+    if (name == "check_and_refresh_existing") return checkExisting(client, command);
+    if (name == "delete") {
+        remove(command);
+        return Next::Continue;
+    }
+    if (name == "removeplaylists") {
+        files.removePlaylists();
+        return Next::Continue;
+    }
+    if (name == "bye") {
+        Json::Value members(Json::objectValue);
+        members["response"] = "ok";
+        reply(client, members);
+        return Next::Close;
+    }
+    return refuse(client, "unknown command " + name) ? Next::Continue : Next::Close;
+}
+
+DeviceServer::Next DeviceServer::version(ClientConnection& client) {
+    Json::Value members(Json::objectValue);
+    members["response"] = "ok";
+    members["versionname"] = options.versionName;
+    members["versioncode"] = options.versionCode;
+    members["package"] = options.package;
+    // A device app of protocol 1.0 sent no identity, one of 1.1 no protocol version.
+    if (Utils::compareVersion(options.protocol, "1.1") >= 0) {
+        members["deviceid"] = options.deviceId;
+        members["devicename"] = options.deviceName;
+        members["synclocation"] = options.syncLocation;
+        members["extra"] = "";
+    }
+    if (Utils::compareVersion(options.protocol, "2.0") >= 0) {
+        members["server.protocol.version"] = options.protocol;
+    }
+    if (!reply(client, members)) return Next::Close;
+    return pendingFault == FaultPlan::Kind::CloseAfterReply ? Next::Close : Next::Continue;
+}
+
+DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std::string& name,
+                                             const Json::Value& command, bool playlist) {
+    std::filesystem::path target;
+    const std::string fileName = text(command, "filename");
+    std::string reason = playlist ? files.playlistPath(fileName, target)
+                                  : files.mediaPath(text(command, "artist"),
+                                                    text(command, "album"), fileName, target);
+    uint64_t size = 0;
+    if (reason.empty() && !parseSize(text(command, "size"), size)) {
+        reason = "size is not a non-negative decimal number";
+    }
+    if (reason.empty() && size > files.freeBytes()) reason = "not enough free space";
+    if (reason.empty()) reason = files.prepareFolders(target);
+    std::unique_ptr<PendingFile> pending;
+    if (reason.empty()) {
+        pending = std::make_unique<PendingFile>(target);
+        reason = pending->failure();
+    }
+    if (!reason.empty()) return refuse(client, reason) ? Next::Continue : Next::Close;
+
+    Json::Value ok(Json::objectValue);
+    ok["response"] = "ok";
+    if (!reply(client, ok) || pendingFault == FaultPlan::Kind::CloseAfterReply) return Next::Close;
+
+    uint64_t wanted = size;
+    if (pendingFault == FaultPlan::Kind::CloseAfterBytes) {
+        wanted = std::min<uint64_t>(size, static_cast<uint64_t>(options.fault.bytes));
+    }
+    const ClientConnection::Read read = client.readBytes(
+        wanted, [&](const char* bytes, std::size_t length) { pending->write(bytes, length); });
+    if (read != ClientConnection::Read::Ok) {
+        std::cerr << "quillory-device: client went away during " << target.string() << "\n";
+        return Next::Close;
+    }
+    if (wanted < size || pendingFault == FaultPlan::Kind::CloseBeforeSecondReply) {
+        return Next::Close;
+    }
+    if (!pending->commit()) return refuse(client, pending->failure()) ? Next::Continue : Next::Close;
+    std::cerr << "quillory-device: " << name << " " << target.string() << " (" << size
+              << " bytes)\n";
+    return reply(client, ok) ? Next::Continue : Next::Close;
+}
+
+DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
+                                               const Json::Value& command) {
+    std::filesystem::path target;
+    // The engine asks with the library's names; the files lie under the cleaned folder names.
+    std::string reason =
+        files.mediaPath(Utils::makeValidDirName(text(command, "artist")),
+                        Utils::makeValidDirName(text(command, "album")),
+                        text(command, "filename"), target);
+    uint64_t size = 0;
+    if (reason.empty() && !parseSize(text(command, "size"), size)) {
+        reason = "size is not a non-negative decimal number";
+    }
+    if (!reason.empty()) return refuse(client, reason) ? Next::Continue : Next::Close;
+    Json::Value members(Json::objectValue);
+    members["response"] = "ok";
+    members["status"] = files.check(target, size, text(command, "dorefresh") == "yes");
+    if (!reply(client, members)) return Next::Close;
+    return pendingFault == FaultPlan::Kind::CloseAfterReply ? Next::Close : Next::Continue;
+}
+
+void DeviceServer::remove(const Json::Value& command) {
+    std::filesystem::path target;
+    const std::string reason = files.mediaPath(text(command, "artist"), text(command, "album"),
+                                               text(command, "filename"), target);
+    if (!reason.empty()) {
+        std::cerr << "quillory-device: delete refused: " << reason << "\n";
+        return;
+    }
+    files.remove(target);
+    std::cerr << "quillory-device: deleted " << target.string() << "\n";
+}
