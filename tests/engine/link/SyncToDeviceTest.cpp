@@ -1,0 +1,123 @@
+// Whole syncs through WifiTransfer to the reference device server, checked against the folder
+// the server keeps.
+#include <gtest/gtest.h>
+
+#include "link/WifiTransfer.h"
+#include "media/CMediaException.h"
+#include "media/Synchronizer.h"
+#include "support/DeviceFixture.h"
+
+namespace {
+
+using itunesinfo::ITunesMediaFile;
+using testsupport::DeviceFixture;
+using testsupport::TempDir;
+using Tree = std::map<std::string, std::string>;
+
+class QuietCallback : public SyncStatusCallback {
+public:
+    void onSyncStatus(int, std::string message) override { reports.push_back(message); }
+    std::vector<std::string> reports;
+};
+
+class SyncToDeviceTest : public testing::Test {
+protected:
+    SyncToDeviceTest() { work.copyTemplateDb(); }
+
+    ITunesMediaFile track(const std::string& artist, const std::string& album,
+                          const std::string& file, const std::string& bytes,
+                          std::vector<std::string> playlists) {
+        const std::string location = library.write(artist + "-" + album + "/" + file, bytes);
+        const std::string art = library.write(album + ".jpg", "art of " + album);
+        return ITunesMediaFile(artist, album, file, static_cast<int64_t>(bytes.size()), location,
+                               art, std::move(playlists));
+    }
+
+    void sync(const std::vector<ITunesMediaFile>& tracks, const std::vector<std::string>& lists) {
+        WifiTransfer transfer(&cancel);
+        transfer.setHost("127.0.0.1");
+        transfer.setPort(device.port());
+        ServerConnectInfo kept;
+        Synchronizer synchronizer(transfer, kept, tracks, {}, lists, work.path().string());
+        synchronizer.sync(&callback);
+    }
+
+    // Count of command lines of one kind the server has received so far.
+    std::size_t commands(const std::string& name) {
+        const std::string log = device.commandLog();
+        const std::string needle = "\"command\" : \"" + name + "\"";
+        std::size_t count = 0;
+        for (std::size_t at = log.find(needle); at != std::string::npos;
+             at = log.find(needle, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    TempDir work;
+    TempDir library;
+    DeviceFixture device;
+    QuietCallback callback;
+    int cancel = 0;
+};
+
+TEST_F(SyncToDeviceTest, SyncAgainThenDropAPlaylist) {
+    const std::string big(5000, 'b');
+    const std::vector<ITunesMediaFile> tracks{
+        track("AC/DC", "Back in Black", "01 Hells Bells.mp3", big, {"Rock"}),
+        track("AC/DC", "Back in Black", "02 Shoot.mp3", "shoot", {"Rock", "Mix"}),
+        track("Bj\xc3\xb6rk", "Post: Live", "03 Army.flac", std::string(2048, 'a'), {"Mix"}),
+    };
+    sync(tracks, {"Rock", "Mix"});
+    const Tree first{
+        {"AC_DC/Back in Black/01 Hells Bells.mp3", big},
+        {"AC_DC/Back in Black/02 Shoot.mp3", "shoot"},
+        {"AC_DC/Back in Black/AlbumArt.jpg", "art of Back in Black"},
+        {"Bj\xc3\xb6rk/Post_ Live/03 Army.flac", std::string(2048, 'a')},
+        {"Bj\xc3\xb6rk/Post_ Live/AlbumArt.jpg", "art of Post: Live"},
+        {"playlists/Rock.m3u",
+         "#EXTM3U\n./AC_DC/Back in Black/01 Hells Bells.mp3\n./AC_DC/Back in Black/02 Shoot.mp3"},
+        {"playlists/Mix.m3u",
+         "#EXTM3U\n./AC_DC/Back in Black/02 Shoot.mp3\n./Bj\xc3\xb6rk/Post_ Live/03 Army.flac"},
+    };
+    EXPECT_EQ(device.tree(), first);
+    EXPECT_EQ(commands("syncmedia"), 3u);
+
+    // The device app speaks protocol 2.0, so each cached track is checked, none is sent.
+    sync(tracks, {"Rock", "Mix"});
+    EXPECT_EQ(commands("syncmedia"), 3u);
+    EXPECT_EQ(commands("check_and_refresh_existing"), 3u);
+    EXPECT_EQ(device.tree(), first);
+
+    // A track lost on the device is sent again.
+    std::filesystem::remove(device.root() / "AC_DC/Back in Black/02 Shoot.mp3");
+    sync(tracks, {"Rock", "Mix"});
+    EXPECT_EQ(commands("syncmedia"), 4u);
+    EXPECT_EQ(device.tree(), first);
+
+    sync({tracks[0], tracks[1]}, {"Rock"});
+    EXPECT_EQ(device.tree(),
+              (Tree{{"AC_DC/Back in Black/01 Hells Bells.mp3", big},
+                    {"AC_DC/Back in Black/02 Shoot.mp3", "shoot"},
+                    {"AC_DC/Back in Black/AlbumArt.jpg", "art of Back in Black"},
+                    {"playlists/Rock.m3u", first.at("playlists/Rock.m3u")}}));
+    // Emptied folders go with their last file.
+    EXPECT_FALSE(std::filesystem::exists(device.root() / "Bj\xc3\xb6rk"));
+}
+
+TEST_F(SyncToDeviceTest, CancelledSyncIsCompletedByTheNext) {
+    const std::vector<ITunesMediaFile> tracks{track("A", "X", "1.mp3", "one", {"P"}),
+                                              track("A", "X", "2.mp3", "two", {"P"})};
+    cancel = 1;
+    EXPECT_THROW(sync(tracks, {"P"}), media::CCancelException);
+    // The first file sent, the playlist, was cancelled: nothing reached the device.
+    EXPECT_EQ(device.tree(), (Tree{}));
+    cancel = 0;
+    sync(tracks, {"P"});
+    EXPECT_EQ(device.tree(), (Tree{{"A/X/1.mp3", "one"},
+                                   {"A/X/2.mp3", "two"},
+                                   {"A/X/AlbumArt.jpg", "art of X"},
+                                   {"playlists/P.m3u", "#EXTM3U\n./A/X/1.mp3\n./A/X/2.mp3"}}));
+}
+
+}  // namespace
