@@ -251,24 +251,22 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
         reason = "size is not a non-negative decimal number";
     }
     if (reason.empty() && size > files.freeBytes()) reason = "not enough free space";
-    if (reason.empty()) reason = files.prepareFolders(target);
-    std::unique_ptr<PendingFile> pending;
-    if (reason.empty()) {
-        pending = std::make_unique<PendingFile>(target);
-        reason = pending->failure();
-    }
     if (!reason.empty()) return refuse(client, reason) ? Next::Continue : Next::Close;
 
     Json::Value ok(Json::objectValue);
     ok["response"] = "ok";
     if (!reply(client, ok) || pendingFault == FaultPlan::Kind::CloseAfterReply) return Next::Close;
+    // The file is made while the first bytes are on their way. Should that fail, the bytes are
+    // still taken and the second reply refuses.
+    const std::string folderFailure = files.prepareFolders(target);
+    PendingFile pending(target, folderFailure);
 
     uint64_t wanted = size;
     if (pendingFault == FaultPlan::Kind::CloseAfterBytes) {
         wanted = std::min<uint64_t>(size, static_cast<uint64_t>(options.fault.bytes));
     }
     const ClientConnection::Read read = client.readBytes(
-        wanted, [&](const char* bytes, std::size_t length) { pending->write(bytes, length); });
+        wanted, [&](const char* bytes, std::size_t length) { pending.write(bytes, length); });
     if (read != ClientConnection::Read::Ok) {
         std::cerr << "quillory-device: client went away during " << target.string() << "\n";
         return Next::Close;
@@ -276,7 +274,7 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     if (wanted < size || pendingFault == FaultPlan::Kind::CloseBeforeSecondReply) {
         return Next::Close;
     }
-    if (!pending->commit()) return refuse(client, pending->failure()) ? Next::Continue : Next::Close;
+    if (!pending.commit()) return refuse(client, pending.failure()) ? Next::Continue : Next::Close;
     std::cerr << "quillory-device: " << name << " " << target.string() << " (" << size
               << " bytes)\n";
     return reply(client, ok) ? Next::Continue : Next::Close;

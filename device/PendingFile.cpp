@@ -9,7 +9,9 @@
 #include <cstring>
 #include <utility>
 
-PendingFile::PendingFile(std::filesystem::path path) : target(std::move(path)) {
+PendingFile::PendingFile(std::filesystem::path path, std::string failure)
+    : target(std::move(path)), error(std::move(failure)) {
+    if (!ok()) return;
     temporary = (target.parent_path() / ".quillory-part-XXXXXX").string();
     fd = mkstemp(temporary.data());
     if (fd < 0) {

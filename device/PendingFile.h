@@ -10,7 +10,8 @@
 class PendingFile {
 public:
     // Creates the temporary file in target's folder (which must exist). Check ok() after.
-    explicit PendingFile(std::filesystem::path target);
+    // A non-empty failure gives a pending file that has already failed for that reason.
+    explicit PendingFile(std::filesystem::path target, std::string failure = "");
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -149,8 +150,11 @@ void CTcpClient::sendStr(std::string line) {
 std::string CTcpClient::receiveLine() {
     std::string line;
     while (line.size() < kMaxReplyLineBytes) {
-        char byte = 0;
-        const ssize_t got = ::recv(socketFd, &byte, 1, 0);
+        // Peek at what has arrived and take exactly up to the line end: as with one-byte
+        // reads, nothing after the terminator is consumed, but a line costs two system calls.
+        char peeked[512];
+        const std::size_t room = std::min(sizeof peeked, kMaxReplyLineBytes - line.size());
+        const ssize_t got = ::recv(socketFd, peeked, room, MSG_PEEK);
         if (got < 0) {
             if (errno == EINTR) continue;
             explainTimeout();
@@ -165,8 +169,20 @@ std::string CTcpClient::receiveLine() {
             logMsg("recv() returned 0", reason);
             throw CSockException(reason);
         }
-        line += byte;
-        if (byte == '\n' || byte == '\r') break;
+        const char* end = static_cast<const char*>(std::memchr(peeked, '\n', got));
+        const char* cr = static_cast<const char*>(std::memchr(peeked, '\r', got));
+        if (cr != nullptr && (end == nullptr || cr < end)) end = cr;
+        const std::size_t take = end != nullptr ? static_cast<std::size_t>(end - peeked) + 1
+                                                : static_cast<std::size_t>(got);
+        // The peeked bytes are already here, so this read returns them at once.
+        if (::recv(socketFd, peeked, take, 0) != static_cast<ssize_t>(take)) {
+            explainTimeout();
+            const std::string reason = std::strerror(errno);
+            logMsg("recv() returned -1", reason);
+            throw CSockException(reason);
+        }
+        line.append(peeked, take);
+        if (end != nullptr) break;
     }
     return line;
 }

@@ -1,5 +1,5 @@
 // One blocking TCP connection to a device app: connect, send bytes and lines, read reply lines
-// one byte at a time (so nothing past a line end is ever consumed). Every failure is logged
+// without ever consuming a byte past a line end (nothing is buffered between calls). Every failure is logged
 // with the tag "CTCPClient" and raised as CSockException. One thread at a time.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <set>
 
 #include "link/CSockException.h"
@@ -140,6 +141,19 @@ TEST(DeviceServerTest, ClientVanishingMidFileLeavesNothing) {
     next.sendBytes("abc");
     EXPECT_EQ(next.reply(), kOk);
     EXPECT_EQ(device.tree(), (std::map<std::string, std::string>{{"a/b/c.mp3", "abc"}}));
+}
+
+TEST(DeviceServerTest, UnwritableTargetRefusedAfterTheBytes) {
+    DeviceFixture device;
+    std::ofstream(device.root() / "a") << "a file where the artist folder should be";
+    Session session(device);
+    EXPECT_EQ(session.ask(media("a", "b", "c.mp3", "3")), kOk);
+    session.sendBytes("abc");
+    const std::string second = session.reply();
+    EXPECT_EQ(second.rfind("{\"reason\":", 0), 0u) << second;
+    EXPECT_NE(second.find("\"response\":\"fail\""), std::string::npos) << second;
+    // The connection goes on.
+    EXPECT_EQ(session.ask("{\"command\":\"bye\"}"), kOk);
 }
 
 TEST(DeviceServerTest, ExistenceStatusesAndRemoval) {
