@@ -1,0 +1,32 @@
+// Reads the music library for the rest of the program: the playlist names, and the track
+// records of chosen playlists with their album art exported as JPEG files to the folder
+// "quillory" in the temporary folder. Holds no state; any thread.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "ITunesMediaFileObc.h"
+
+class MusicLibrary;
+
+class MusicProvider {
+public:
+    // Every playlist name of the library LibraryLocator finds, in library order, duplicates
+    // kept; empty when it cannot be opened.
+    static QStringList getPlaylistNames();
+    static QStringList getPlaylistNames(const MusicLibrary* library);
+
+    // One record per distinct track file of the named playlists, in the order met; absent when
+    // the library cannot be opened.
+    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(const QStringList& names);
+    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(
+        const MusicLibrary* library, const QStringList& names);
+
+    // The text with each of / \ ? % * | " < > : replaced by "_".
+    static QString _sanitizeFileNameString(QString text);
+    // The art folder: the temporary folder + "/quillory".
+    static QString artFolder();
+};

@@ -1,0 +1,79 @@
+#include "XmlLibrary.h"
+
+#include <QFileInfo>
+#include <QUrl>
+#include <cstring>
+#include <pugixml.hpp>
+#include <unordered_map>
+
+namespace {
+
+// The value element that follows <key>name</key> in a plist dict, or an empty node.
+pugi::xml_node valueOf(const pugi::xml_node& dict, const char* name) {
+    for (pugi::xml_node key = dict.child("key"); key; key = key.next_sibling("key")) {
+        if (std::strcmp(key.text().get(), name) == 0) return key.next_sibling();
+    }
+    return {};
+}
+
+QString textOf(const pugi::xml_node& dict, const char* name) {
+    const pugi::xml_node value = valueOf(dict, name);
+    return std::strcmp(value.name(), "string") == 0 ? QString::fromUtf8(value.text().get())
+                                                    : QString();
+}
+
+// A file URL as a local path that exists; absent for other schemes, streams and missing files.
+std::optional<QString> localFile(const QString& location) {
+    if (location.isEmpty()) return std::nullopt;
+    const QUrl url = QUrl::fromEncoded(location.toUtf8());
+    if (!url.isLocalFile()) return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    return path;
+}
+
+}  // namespace
+
+std::unique_ptr<XmlLibrary> XmlLibrary::load(const QString& path, QString& error) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_file(path.toLocal8Bit().constData());
+    if (!parsed) {
+        error = QStringLiteral("%1: %2 at byte %3")
+                    .arg(path, QString::fromUtf8(parsed.description()))
+                    .arg(parsed.offset);
+        return nullptr;
+    }
+    const pugi::xml_node root = document.child("plist").child("dict");
+    const pugi::xml_node tracks = valueOf(root, "Tracks");
+    const pugi::xml_node lists = valueOf(root, "Playlists");
+    if (std::strcmp(tracks.name(), "dict") != 0 || std::strcmp(lists.name(), "array") != 0) {
+        error = path + QStringLiteral(": not a music library (no Tracks or Playlists)");
+        return nullptr;
+    }
+
+    std::unordered_map<std::string, LibraryItem> byId;
+    for (pugi::xml_node key = tracks.child("key"); key; key = key.next_sibling("key")) {
+        const pugi::xml_node track = key.next_sibling();
+        if (std::strcmp(track.name(), "dict") != 0) continue;
+        LibraryItem item;
+        item.location = localFile(textOf(track, "Location"));
+        item.title = textOf(track, "Name");
+        item.artist = textOf(track, "Artist");
+        item.album = textOf(track, "Album");
+        byId[key.text().get()] = std::move(item);
+    }
+
+    auto library = std::unique_ptr<XmlLibrary>(new XmlLibrary);
+    library->path = path;
+    for (pugi::xml_node entry = lists.child("dict"); entry; entry = entry.next_sibling("dict")) {
+        LibraryPlaylist playlist;
+        playlist.name = textOf(entry, "Name");
+        const pugi::xml_node items = valueOf(entry, "Playlist Items");
+        for (pugi::xml_node ref = items.child("dict"); ref; ref = ref.next_sibling("dict")) {
+            const auto found = byId.find(valueOf(ref, "Track ID").text().get());
+            if (found != byId.end()) playlist.items.push_back(found->second);
+        }
+        library->playlists.push_back(std::move(playlist));
+    }
+    return library;
+}
