@@ -23,9 +23,11 @@ QString textOf(const pugi::xml_node& dict, const char* name) {
 }
 
 // A file URL as a local path that exists; absent for other schemes, streams and missing files.
-std::optional<QString> localFile(const QString& location) {
+// A relative reference is taken from the library file's folder, so a library can travel with
+// its music.
+std::optional<QString> localFile(const QString& location, const QUrl& base) {
     if (location.isEmpty()) return std::nullopt;
-    const QUrl url = QUrl::fromEncoded(location.toUtf8());
+    const QUrl url = base.resolved(QUrl::fromEncoded(location.toUtf8()));
     if (!url.isLocalFile()) return std::nullopt;
     const QString path = url.toLocalFile();
     if (!QFileInfo(path).isFile()) return std::nullopt;
@@ -51,12 +53,13 @@ std::unique_ptr<XmlLibrary> XmlLibrary::load(const QString& path, QString& error
         return nullptr;
     }
 
+    const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     std::unordered_map<std::string, LibraryItem> byId;
     for (pugi::xml_node key = tracks.child("key"); key; key = key.next_sibling("key")) {
         const pugi::xml_node track = key.next_sibling();
         if (std::strcmp(track.name(), "dict") != 0) continue;
         LibraryItem item;
-        item.location = localFile(textOf(track, "Location"));
+        item.location = localFile(textOf(track, "Location"), base);
         item.title = textOf(track, "Name");
         item.artist = textOf(track, "Artist");
         item.album = textOf(track, "Album");

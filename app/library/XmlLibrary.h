@@ -1,6 +1,6 @@
 // A music library exported as an XML property list ("Library.xml"): a Tracks dictionary keyed by
 // track id with Location (file URL), Name, Artist and Album, and a Playlists array whose entries
-// have a Name and Playlist Items of Track ID.
+// have a Name and Playlist Items of Track ID. Locations may also be relative to the file.
 #pragma once
 
 #include "MusicLibrary.h"

@@ -1,0 +1,104 @@
+#include "SyncInvoker.h"
+
+#include <QLoggingCategory>
+#include <atomic>
+#include <cstdlib>
+
+#include "Environment.h"
+#include "link/WifiTransfer.h"
+#include "media/CMediaException.h"
+#include "media/Synchronizer.h"
+#include "SyncStatusCallbackImpl.h"
+
+Q_LOGGING_CATEGORY(lcInvoker, "quillory.sync")
+
+SyncInvoker::SyncInvoker(NotificationCenter& center) : center(center) {}
+
+quint64 SyncInvoker::portNumber(const QString& port) {
+    const QByteArray text = port.toUtf8();
+    return std::strtoull(text.constData(), nullptr, 10);
+}
+
+void SyncInvoker::cancelSync() {
+    std::atomic_ref<int>(cancel).store(1, std::memory_order_relaxed);
+}
+
+void SyncInvoker::syncStatusUpdate(const QString& message, int percent) {
+    fireNotification(
+        {QStringLiteral("update"), this,
+         QVariantMap{{QStringLiteral("percent"), percent}, {QStringLiteral("message"), message}}});
+}
+
+void SyncInvoker::fireNotification(const Notification& notification) {
+    center.post(notification);
+}
+
+SyncResult SyncInvoker::sync(const QString& host, const QString& port,
+                             const QStringList& playlists,
+                             const QList<ITunesMediaFileObc>& mediaFiles,
+                             const QMap<QString, QString>& serverInfo) {
+    SyncResult result;
+    qCInfo(lcInvoker) << "Converitng playlists to CPP";
+    std::vector<std::string> names;
+    for (const QString& playlist : playlists) {
+        if (playlist.isNull()) {
+            qCInfo(lcInvoker) << "nil encountered in the playlist array";
+            continue;
+        }
+        names.push_back(playlist.toStdString());
+    }
+
+    qCInfo(lcInvoker) << "Building media files OBJC->CPP";
+    std::vector<itunesinfo::ITunesMediaFile> tracks;
+    tracks.reserve(static_cast<std::size_t>(mediaFiles.size()));
+    for (const ITunesMediaFileObc& file : mediaFiles) {
+        qCDebug(lcInvoker).noquote() << "Converting MediaFileOBJC:" << file.description();
+        std::vector<std::string> lists;
+        for (const QString& name : file.playLists) {
+            if (name.isNull()) {
+                qCInfo(lcInvoker) << "pointing playlist has nil item";
+                continue;
+            }
+            lists.push_back(name.toStdString());
+        }
+        tracks.emplace_back(file.artist.toStdString(), file.album.toStdString(),
+                            file.filename.toStdString(), static_cast<int64_t>(file.size),
+                            file.sourceFile.toStdString(), file.sourceArt.toStdString(),
+                            std::move(lists));
+    }
+    const std::vector<itunesinfo::ITunesMediaFile> others;
+
+    qCInfo(lcInvoker) << "Building server info OBJC->CPP";
+    const std::string workingDir = Environment::sharedEnv().workingDir().toStdString();
+    qCInfo(lcInvoker) << "ServerInfo is" << serverInfo;
+    auto value = [&](const char* key) { return serverInfo.value(QLatin1String(key)).toStdString(); };
+    ServerConnectInfo info(value("versionname"), value("versioncode"), value("package"),
+                           host.toStdString(), portNumber(port), value("deviceid"),
+                           value("devicename"), value("synclocation"), value("extra"));
+
+    std::atomic_ref<int>(cancel).store(0, std::memory_order_relaxed);
+    {
+        WifiTransfer transfer(&cancel);
+        transfer.setHost(host.toStdString());
+        transfer.setPort(port.toStdString());
+        Synchronizer synchronizer(transfer, info, tracks, others, names, workingDir);
+        qCInfo(lcInvoker) << "Going to sync now";
+        SyncStatusCallbackImpl callback(*this);
+        try {
+            synchronizer.sync(&callback);
+            result.result = QStringLiteral("success");
+            result.exceptionDetails.reset();
+        } catch (const media::CMediaException& error) {
+            const QString type = QString::fromUtf8(error.what());
+            const QString message = QString::fromStdString(error.message);
+            qCWarning(lcInvoker).noquote()
+                << "MediaException occured while syncing type" << type << ", description"
+                << message;
+            result.exceptionDetails =
+                QMap<QString, QString>{{QStringLiteral("type"), type},
+                                       {QStringLiteral("message"), message}};
+            result.result = QStringLiteral("exception");
+        }
+    }
+    return result;
+}

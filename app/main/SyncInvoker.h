@@ -1,0 +1,37 @@
+// Runs one sync for the program: turns the library's records and the kept device description
+// into engine records, runs Synchronizer::sync on the calling thread, posts every progress report
+// as an "update" notification (user info "percent" and "message") on that thread, and returns
+// how it ended. cancelSync may be called from any thread while sync runs.
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "ITunesMediaFileObc.h"
+#include "NotificationCenter.h"
+#include "SyncResult.h"
+
+class SyncInvoker {
+public:
+    explicit SyncInvoker(NotificationCenter& center = NotificationCenter::defaultCenter());
+
+    // Blocks until the sync has ended. Engine errors come back in the result, never thrown.
+    SyncResult sync(const QString& host, const QString& port, const QStringList& playlists,
+                    const QList<ITunesMediaFileObc>& mediaFiles,
+                    const QMap<QString, QString>& serverInfo);
+    // Asks the running sync to stop before the next chunk of the file being sent.
+    void cancelSync();
+
+    void syncStatusUpdate(const QString& message, int percent);
+    void fireNotification(const Notification& notification);
+
+    // The port as the engine's description takes it: leading blanks skipped, an optional sign
+    // and the leading digits read, 0 without digits.
+    static quint64 portNumber(const QString& port);
+
+private:
+    NotificationCenter& center;
+    int cancel = 0;
+};

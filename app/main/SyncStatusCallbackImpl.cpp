@@ -1,0 +1,7 @@
+#include "SyncStatusCallbackImpl.h"
+
+#include "SyncInvoker.h"
+
+void SyncStatusCallbackImpl::onSyncStatus(int percent, std::string message) {
+    invoker.syncStatusUpdate(QString::fromStdString(message), percent);
+}

@@ -1,0 +1,112 @@
+#include "CliOptions.h"
+
+QString CliOptions::help() {
+    return QStringLiteral(
+        "Usage: quillory-sync --device HOST:PORT (--playlist NAME ... | --all) [options]\n"
+        "       quillory-sync --list-playlists [--library PATH]\n"
+        "       quillory-sync --discover [--seconds N]\n"
+        "\n"
+        "Syncs playlists of your music library to a phone running the Quillory device app (or\n"
+        "to quillory-device), as the desktop program does: tracks the phone already holds are\n"
+        "not sent again, tracks no chosen playlist wants are deleted from it.\n"
+        "\n"
+        "  --device HOST:PORT   the device app's address and port ([IPv6]:PORT for IPv6)\n"
+        "  --playlist NAME      a playlist to keep on the device; repeat for more\n"
+        "  --all                every playlist of the library\n"
+        "  --library PATH       an exported Library.xml or a folder of M3U playlists (default:\n"
+        "                       QUILLORY_LIBRARY, the desktop program's choice, then ~/Music/\n"
+        "                       Library.xml, the music folder's Playlists, ~/.mpd/playlists)\n"
+        "  --list-playlists     print the library's playlists and exit\n"
+        "  --discover           list device apps announcing themselves on this network\n"
+        "  --seconds N          how long --discover listens (default 3)\n"
+        "  --verbose            show the engine's log instead of writing it to\n"
+        "                       ~/quillory/quillory-sync.log\n"
+        "  --help               show this text\n"
+        "\n"
+        "Ctrl-C cancels a running sync at the next file chunk; the next sync sends what is\n"
+        "missing. Exit status: 0 success, 2 bad arguments, 3 error_connect, 4 error_disconnect,\n"
+        "5 error_refused, 6 error_communication, 7 error_db, 8 error, 130 error_cancel.\n");
+}
+
+bool CliOptions::splitDevice(const QString& text, QString& host, QString& port) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0 || colon == text.size() - 1) return false;
+    host = text.left(colon);
+    port = text.mid(colon + 1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    return !host.isEmpty();
+}
+
+std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QString& error) {
+    CliOptions options;
+    bool listing = false;
+    bool discovering = false;
+    QString device;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size()) {
+                error = argument + QStringLiteral(" needs a value");
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.action = Action::Help;
+            return options;
+        } else if (argument == QLatin1String("--device")) {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            device = *text;
+        } else if (argument == QLatin1String("--playlist")) {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.playlists << *text;
+        } else if (argument == QLatin1String("--library")) {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.library = *text;
+        } else if (argument == QLatin1String("--seconds")) {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            bool ok = false;
+            options.discoverSeconds = text->toDouble(&ok);
+            if (!ok || options.discoverSeconds <= 0 || options.discoverSeconds > 3600) {
+                error = QStringLiteral("--seconds needs a number of seconds");
+                return std::nullopt;
+            }
+        } else if (argument == QLatin1String("--all")) {
+            options.all = true;
+        } else if (argument == QLatin1String("--list-playlists")) {
+            listing = true;
+        } else if (argument == QLatin1String("--discover")) {
+            discovering = true;
+        } else if (argument == QLatin1String("--verbose")) {
+            options.verbose = true;
+        } else {
+            error = QStringLiteral("unknown argument ") + argument;
+            return std::nullopt;
+        }
+    }
+    if (listing) {
+        options.action = Action::ListPlaylists;
+    } else if (discovering) {
+        options.action = Action::Discover;
+    } else {
+        if (device.isEmpty()) {
+            error = QStringLiteral("--device HOST:PORT is required to sync");
+            return std::nullopt;
+        }
+        if (!splitDevice(device, options.host, options.port)) {
+            error = QStringLiteral("--device needs HOST:PORT, not ") + device;
+            return std::nullopt;
+        }
+        if (options.playlists.isEmpty() && !options.all) {
+            error = QStringLiteral("name the playlists to sync with --playlist, or use --all");
+            return std::nullopt;
+        }
+    }
+    return options;
+}

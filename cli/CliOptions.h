@@ -1,0 +1,26 @@
+// What quillory-sync was asked to do, from its command line.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct CliOptions {
+    enum class Action { Sync, ListPlaylists, Discover, Help };
+
+    Action action = Action::Sync;
+    QString library;  // empty: the configured or usual library
+    QStringList playlists;
+    bool all = false;
+    QString host;
+    QString port;
+    double discoverSeconds = 3.0;
+    bool verbose = false;
+
+    // Parses the arguments (without the program name); nothing, with error set, when they do
+    // not make sense.
+    static std::optional<CliOptions> parse(const QStringList& arguments, QString& error);
+    // Splits "HOST:PORT" or "[IPv6]:PORT".
+    static bool splitDevice(const QString& text, QString& host, QString& port);
+    static QString help();
+};

@@ -1,0 +1,176 @@
+// quillory-sync: syncs playlists of the music library to a device app from a terminal or script.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QSet>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "CliOptions.h"
+#include "ConnectionAttempt.h"
+#include "DiscoveryReceiver.h"
+#include "Environment.h"
+#include "MusicLibrary.h"
+#include "MusicProvider.h"
+#include "LibraryLocator.h"
+#include "SyncInvoker.h"
+#include "TerminalProgress.h"
+
+namespace {
+
+std::atomic<SyncInvoker*> running{nullptr};
+
+void onInterrupt(int) {
+    // The first Ctrl-C cancels the sync at the next file chunk; a second one ends the program.
+    if (SyncInvoker* invoker = running.load()) invoker->cancelSync();
+    signal(SIGINT, SIG_DFL);
+}
+
+void say(FILE* to, const QString& text) {
+    std::fprintf(to, "%s\n", text.toUtf8().constData());
+}
+
+int exitCodeFor(const QString& kind) {
+    static const QHash<QString, int> codes{
+        {QStringLiteral("error_connect"), 3},       {QStringLiteral("error_disconnect"), 4},
+        {QStringLiteral("error_refused"), 5},       {QStringLiteral("error_communication"), 6},
+        {QStringLiteral("error_db"), 7},            {QStringLiteral("error"), 8},
+        {QStringLiteral("error_cancel"), 130}};
+    return codes.value(kind, 8);
+}
+
+// Unless --verbose, the engine's and the library's log lines go to a file in the working folder,
+// so that they do not run through the progress bar. Returns a descriptor of the real stderr.
+int keepLogAside(const QString& workingDir) {
+    const int realStderr = dup(2);
+    const QByteArray path = (workingDir + QStringLiteral("/quillory-sync.log")).toLocal8Bit();
+    const int log = open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (log >= 0) {
+        dup2(log, 2);
+        close(log);
+    }
+    return realStderr;
+}
+
+int discover(double seconds) {
+    QList<ServerPacket> seen;
+    std::mutex mutex;
+    {
+        DiscoveryReceiver receiver([&](const ServerPacket& packet) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            for (const ServerPacket& known : seen) {
+                if (known.isEqual(packet)) return;
+            }
+            seen.append(packet);
+            say(stdout, QStringLiteral("%1\t%2:%3")
+                            .arg(packet.product.value_or(QStringLiteral("(no name)")),
+                                 packet.host.value_or(QStringLiteral("?")),
+                                 packet.port.value_or(QStringLiteral("?"))));
+            std::fflush(stdout);
+        });
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (receiver.listening() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    if (seen.isEmpty()) say(stderr, QStringLiteral("quillory-sync: no device app announced itself"));
+    return seen.isEmpty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillory"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuilloryMac"));
+
+    QString error;
+    const std::optional<CliOptions> options =
+        CliOptions::parse(QCoreApplication::arguments().mid(1), error);
+    if (!options) {
+        say(stderr, QStringLiteral("quillory-sync: %1\nTry quillory-sync --help.").arg(error));
+        return 2;
+    }
+    if (options->action == CliOptions::Action::Help) {
+        std::fputs(CliOptions::help().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (!options->verbose) QLoggingCategory::setFilterRules(QStringLiteral("quillory.*.debug=false"));
+    if (options->action == CliOptions::Action::Discover) return discover(options->discoverSeconds);
+
+    Environment& environment = Environment::sharedEnv();
+    const bool syncing = options->action == CliOptions::Action::Sync;
+    const int realStderr =
+        options->verbose || !syncing ? dup(2) : keepLogAside(environment.workingDir());
+    FILE* errors = fdopen(realStderr, "w");
+    setvbuf(errors, nullptr, _IONBF, 0);
+
+    const QString libraryPath = options->library.isEmpty() ? LibraryLocator::locate() : options->library;
+    if (libraryPath.isEmpty()) {
+        say(errors, QStringLiteral("quillory-sync: no music library found; name one with --library"));
+        return 2;
+    }
+    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(libraryPath);
+    if (!library) {
+        say(errors, QStringLiteral("quillory-sync: cannot open the music library %1").arg(libraryPath));
+        return 2;
+    }
+    const QStringList available = MusicProvider::getPlaylistNames(library.get());
+    if (options->action == CliOptions::Action::ListPlaylists) {
+        for (const QString& name : available) say(stdout, name);
+        return 0;
+    }
+
+    QStringList chosen;
+    for (const QString& name : options->all ? available : options->playlists) {
+        if (!available.contains(name)) {
+            say(errors, QStringLiteral("quillory-sync: the library has no playlist \"%1\"").arg(name));
+            return 2;
+        }
+        if (!chosen.contains(name)) chosen << name;
+    }
+
+    std::optional<QMap<QString, QString>> serverInfo;
+    const StringPair attempt = ConnectionAttempt::run(options->host, options->port, serverInfo);
+    if (!serverInfo) {
+        say(errors, QStringLiteral("quillory-sync: %1: %2")
+                        .arg(attempt.key.value_or(QString()), attempt.value.value_or(QString())));
+        return exitCodeFor(attempt.key.value_or(QString()));
+    }
+    environment.setDevicePackage(serverInfo->value(QStringLiteral("package")));
+    say(stdout, QStringLiteral("Connected to %1, syncing into %2")
+                    .arg(serverInfo->value(QStringLiteral("devicename")),
+                         serverInfo->value(QStringLiteral("synclocation"))));
+
+    const QList<ITunesMediaFileObc> tracks =
+        MusicProvider::getMusicMediaFiles(library.get(), chosen).value_or(QList<ITunesMediaFileObc>());
+
+    TerminalProgress progress(stdout);
+    SyncInvoker invoker;
+    const ObserverRegistration updates(QStringLiteral("update"), [&](const Notification& update) {
+        progress.report(update.userInfo.value(QStringLiteral("percent")).toInt(),
+                        update.userInfo.value(QStringLiteral("message")).toString());
+    });
+    running = &invoker;
+    signal(SIGINT, onInterrupt);
+    const SyncResult result =
+        invoker.sync(options->host, options->port, chosen, tracks, *serverInfo);
+    running = nullptr;
+    signal(SIGINT, SIG_DFL);
+    progress.finish();
+
+    if (!result.succeeded()) {
+        say(errors, QStringLiteral("quillory-sync: %1: %2").arg(result.type(), result.message()));
+        return exitCodeFor(result.type());
+    }
+    say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")
+                    .arg(tracks.size())
+                    .arg(chosen.size()));
+    return 0;
+}
