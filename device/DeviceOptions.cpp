@@ -50,7 +50,8 @@ only when all its bytes have arrived. One client is served at a time.
                               ("response" neither "ok" nor "fail"), close (close on receipt),
                               close-after-reply (close after the first reply),
                               close-after-bytes (ARG bytes of the file, then close),
-                              close-before-second-reply, stall (never answer)
+                              close-before-second-reply, stall (never answer),
+                              slow (take the file at ARG bytes per second)
   --fault-at N                fire the fault on the N-th COMMAND instead of the first
   --help                      show this text
 )";

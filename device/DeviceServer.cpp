@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -265,8 +267,18 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     if (pendingFault == FaultPlan::Kind::CloseAfterBytes) {
         wanted = std::min<uint64_t>(size, static_cast<uint64_t>(options.fault.bytes));
     }
-    const ClientConnection::Read read = client.readBytes(
-        wanted, [&](const char* bytes, std::size_t length) { pending.write(bytes, length); });
+    const auto started = std::chrono::steady_clock::now();
+    uint64_t taken = 0;
+    const ClientConnection::Read read =
+        client.readBytes(wanted, [&](const char* bytes, std::size_t length) {
+            pending.write(bytes, length);
+            taken += length;
+            if (pendingFault == FaultPlan::Kind::Slow) {
+                std::this_thread::sleep_until(
+                    started + std::chrono::duration<double>(static_cast<double>(taken) /
+                                                            static_cast<double>(options.fault.bytes)));
+            }
+        });
     if (read != ClientConnection::Read::Ok) {
         std::cerr << "quillory-device: client went away during " << target.string() << "\n";
         return Next::Close;

@@ -13,6 +13,7 @@ bool FaultPlan::parse(const std::string& text) {
         {"close-after-bytes", Kind::CloseAfterBytes},
         {"close-before-second-reply", Kind::CloseBeforeSecondReply},
         {"stall", Kind::Stall},
+        {"slow", Kind::Slow},
     };
     const std::string::size_type colon = text.find(':');
     if (colon == std::string::npos) return false;
@@ -24,12 +25,13 @@ bool FaultPlan::parse(const std::string& text) {
     argument = second == std::string::npos ? "" : rest.substr(second + 1);
     if (command.empty()) return false;
     kind = found->second;
-    if (kind == Kind::CloseAfterBytes) {
+    if (kind == Kind::CloseAfterBytes || kind == Kind::Slow) {
         if (argument.empty() || argument.find_first_not_of("0123456789") != std::string::npos ||
             argument.size() > 18) {
             return false;
         }
         bytes = std::stoll(argument);
+        if (kind == Kind::Slow && bytes == 0) return false;
     }
     return true;
 }

@@ -18,6 +18,7 @@ public:
         CloseAfterBytes,         // close after the argument's count of file bytes
         CloseBeforeSecondReply,  // take the whole file, then close instead of answering
         Stall,                   // never answer; wait for the client to go
+        Slow,                    // take the file at the argument's bytes per second
     };
 
     // "KIND:COMMAND[:ARG]"; false when the text does not name a fault.

@@ -196,7 +196,7 @@ TEST(DeviceServerTest, ProgramDocumentsItsOptionsAndServes) {
           "--announce-interface", "--announce-ip", "--no-announce", "--idle-timeout",
           "--max-line", "--command-log", "--fault ", "--fault-at", "--help", "refuse", "garbage",
           "no-response", "other-response", "close-after-reply", "close-after-bytes",
-          "close-before-second-reply", "stall"}) {
+          "close-before-second-reply", "stall", "slow"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
 
