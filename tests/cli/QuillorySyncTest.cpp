@@ -1,0 +1,208 @@
+// quillory-sync end to end: the real program against the reference device server.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QFile>
+#include <QProcess>
+#include <random>
+
+#include "Announcer.h"
+#include "support/DeviceFixture.h"
+#include "support/PrivateNetwork.h"
+
+namespace {
+
+using testsupport::DeviceFixture;
+using testsupport::readFile;
+using testsupport::TempDir;
+
+const QString kSample = QStringLiteral(QUILLORY_SAMPLE_LIBRARY);
+
+class QuillorySyncTest : public testing::Test {
+protected:
+    // Starts quillory-sync with its own home and temporary folders.
+    void start(QProcess& process, const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
+        environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.path().string()));
+        environment.remove(QStringLiteral("QUILLORY_LIBRARY"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(QUILLORY_SYNC_BIN), arguments);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    struct Run {
+        int status;
+        QString out;
+        QString err;
+    };
+    Run run(const QStringList& arguments) {
+        QProcess process;
+        start(process, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QStringList syncTo(DeviceFixture& device, const QString& library) {
+        return {QStringLiteral("--library"), library, QStringLiteral("--device"),
+                QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port()),
+                QStringLiteral("--all")};
+    }
+
+    static std::size_t count(const std::string& text, const std::string& needle) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(needle); at != std::string::npos;
+             at = text.find(needle, at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+
+    TempDir home;
+    TempDir temp;
+};
+
+TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
+    DeviceFixture device;
+    const Run first = run(syncTo(device, kSample + QStringLiteral("/Library.xml")));
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    // Not on a terminal: one plain line per report.
+    EXPECT_TRUE(first.out.contains(QStringLiteral("  0% Connecting to database..\n")));
+    EXPECT_TRUE(first.out.contains(QStringLiteral("100% 01 Dusk's Opening.ogg\n")));
+
+    const std::string music = QString(kSample + QStringLiteral("/music/")).toStdString();
+    const std::map<std::string, std::string> tree = device.tree();
+    const std::map<std::string, std::string> sources{
+        {"Aurora Tones/Northern Lights/01 First Light.mp3", "Aurora Tones/Northern Lights/01 First Light.mp3"},
+        {"Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3", "Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg", "Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus", "Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/AlbumArt.jpg", "Day-Night Ensemble/Dusk - Live/cover.jpg"},
+        {"Sigrún Ó/Kyrrð/01 Þögn.flac", "Sigrún Ó/Kyrrð/01 Þögn.flac"},
+        {"Sigrún Ó/Kyrrð/02 Über the Fjord.flac", "Sigrún Ó/Kyrrð/02 Über the Fjord.flac"},
+        {"unknown/Field Recordings/Untitled Hum.ogg", "Unknown Artist/Untitled Hum.ogg"},
+    };
+    for (const auto& [onDevice, source] : sources) {
+        ASSERT_EQ(tree.count(onDevice), 1u) << onDevice;
+        EXPECT_EQ(tree.at(onDevice), readFile(music + source)) << onDevice;
+    }
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : tree) names.insert(name);
+    EXPECT_EQ(names, (std::set<std::string>{
+                         "Aurora Tones/Northern Lights/01 First Light.mp3",
+                         "Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3",
+                         "Aurora Tones/Northern Lights/AlbumArt.jpg",
+                         "Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg",
+                         "Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus",
+                         "Day_Night Ensemble/Dusk_ Live_Unplugged/AlbumArt.jpg",
+                         "Sigrún Ó/Kyrrð/01 Þögn.flac", "Sigrún Ó/Kyrrð/02 Über the Fjord.flac",
+                         "Sigrún Ó/Kyrrð/AlbumArt.jpg", "playlists/Café Nights.m3u",
+                         "playlists/Focus_ Deep Work.m3u", "playlists/Morning Mix.m3u",
+                         "unknown/Field Recordings/Untitled Hum.ogg"}));
+    EXPECT_EQ(tree.at("playlists/Focus_ Deep Work.m3u"),
+              "#EXTM3U\n./Sigrún Ó/Kyrrð/01 Þögn.flac\n./Sigrún Ó/Kyrrð/02 Über the Fjord.flac"
+              "\n./unknown/Field Recordings/Untitled Hum.ogg");
+    EXPECT_EQ(count(device.commandLog(), "\"command\" : \"syncmedia\""), 7u);
+
+    const Run second = run(syncTo(device, kSample + QStringLiteral("/Library.xml")));
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_EQ(count(device.commandLog(), "\"command\" : \"syncmedia\""), 7u);
+    EXPECT_EQ(device.tree(), tree);
+    // The engine's log went to the working folder, not through the progress lines.
+    EXPECT_FALSE(second.out.contains(QStringLiteral("WIFITRANSFER")));
+    EXPECT_TRUE(readFile(home.file("quillory/quillory-sync.log")).find("Synchronizer : Finished syncing..") !=
+                std::string::npos);
+}
+
+TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
+    DeviceOptions slow;
+    slow.fault.parse("slow:syncmedia:1000000");
+    DeviceFixture device(slow);
+    TempDir library;
+    std::string big(6 * 1024 * 1024, '\0');
+    std::mt19937 random(7);
+    for (char& byte : big) byte = static_cast<char>(random());
+    library.write("music/big.mp3", big);
+    library.write("music/small.mp3", "small");
+    library.write("lists/Mix.m3u", "../music/big.mp3\n../music/small.mp3\n");
+    const QString lists = QString::fromStdString(library.file("lists"));
+
+    QProcess process;
+    start(process, syncTo(device, lists));
+    QByteArray seen;
+    while (!seen.contains("big.mp3\n") && process.waitForReadyRead(20000)) {
+        seen += process.readAllStandardOutput();
+    }
+    ASSERT_TRUE(seen.contains("big.mp3\n")) << seen.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_TRUE(process.readAllStandardError().contains("error_cancel: operation canceled by user.."));
+    // Nothing of the cancelled file under its name, and no partial file either.
+    for (const auto& [name, bytes] : device.tree()) {
+        EXPECT_EQ(name.find("big"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".quillory-part"), std::string::npos) << name;
+    }
+
+    const Run again = run(syncTo(device, lists));
+    ASSERT_EQ(again.status, 0) << again.err.toStdString();
+    const std::map<std::string, std::string> tree = device.tree();
+    ASSERT_EQ(tree.count("unknown/unknown/big.mp3"), 1u);
+    EXPECT_TRUE(tree.at("unknown/unknown/big.mp3") == big);
+    EXPECT_EQ(tree.at("unknown/unknown/small.mp3"), "small");
+}
+
+TEST_F(QuillorySyncTest, ErrorsAndListing) {
+    const QString xml = kSample + QStringLiteral("/Library.xml");
+    const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("--library"), xml});
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listing.out, QStringLiteral("Morning Mix\nFocus: Deep Work\nCafé Nights\n"));
+
+    std::string port;
+    {
+        DeviceFixture gone;
+        port = gone.port();
+    }
+    const QStringList unreachable{QStringLiteral("--library"), xml, QStringLiteral("--device"),
+                                  QStringLiteral("127.0.0.1:") + QString::fromStdString(port),
+                                  QStringLiteral("--playlist"), QStringLiteral("Morning Mix")};
+    const Run refused = run(unreachable);
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("quillory-sync: error_connect: Connection refused")))
+        << refused.err.toStdString();
+
+    DeviceFixture device;
+    const Run unknown = run({QStringLiteral("--library"), xml, QStringLiteral("--device"),
+                             QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port()),
+                             QStringLiteral("--playlist"), QStringLiteral("No Such List")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("no playlist \"No Such List\"")));
+    EXPECT_TRUE(device.tree().empty());
+
+    EXPECT_EQ(run({QStringLiteral("--list-playlists"), QStringLiteral("--library"),
+                   QString::fromStdString(home.file("missing.xml"))})
+                  .status,
+              2);
+    EXPECT_EQ(run({QStringLiteral("--device"), QStringLiteral("nocolon"), QStringLiteral("--all")}).status, 2);
+    const Run help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--discover")));
+}
+
+TEST_F(QuillorySyncTest, DiscoversAnnouncingDevices) {
+    if (!testsupport::inPrivateNetwork()) {
+        GTEST_SKIP() << "joins a multicast group: run in a private network namespace (scripts/test)";
+    }
+    Announcer phone("127.0.0.1", 5123, "Kitchen Phone", 0.1, 0, "");
+    Announcer other("127.0.0.1", 5124, "Kitchen Phone", 0.1, 0, "");
+    const Run found = run({QStringLiteral("--discover"), QStringLiteral("--seconds"), QStringLiteral("1.5")});
+    EXPECT_EQ(found.status, 0) << found.err.toStdString();
+    // Each host and port once, however often it announced.
+    QStringList lines = found.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Kitchen Phone\t127.0.0.1:5123"),
+                                  QStringLiteral("Kitchen Phone\t127.0.0.1:5124")}));
+}
+
+}  // namespace
