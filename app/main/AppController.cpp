@@ -1,0 +1,364 @@
+#include "AppController.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+#include "ConnectionWindowController.h"
+#include "Environment.h"
+#include "FeedbackReporter.h"
+#include "LibraryLocator.h"
+#include "MusicProvider.h"
+#include "PlaylistListModel.h"
+#include "ProgWinController.h"
+#include "RatingControl.h"
+#include "SyncInvoker.h"
+#include "SyncOutcome.h"
+
+namespace {
+const char* const kSyncListKey = "synclist";
+}
+
+AppController::AppController()
+    : mainWindow(std::make_unique<QMainWindow>()),
+      editor(MusicProvider::getPlaylistNames(),
+             QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
+      updates(QStringLiteral("update"), [this](const Notification& n) { syncNotification(n); }),
+      cancels(QStringLiteral("cancel"), [this](const Notification& n) { cancelRequestNotification(n); }) {
+    buildWindow();
+    Environment::sharedEnv();
+    showRating(false);
+}
+
+AppController::~AppController() {
+    if (syncThread.joinable()) syncThread.join();
+}
+
+void AppController::buildWindow() {
+    QMainWindow& window = *mainWindow;
+    window.resize(760, 500);
+    auto* central = new QWidget;
+    window.setCentralWidget(central);
+
+    // The connected device.
+    tfDeviceName = new QLabel(QStringLiteral("None"));
+    tfSyncLocation = new QLabel(QStringLiteral("None"));
+    tfSyncLocation->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* connectButton = new QPushButton(tr("Connect..."));
+    auto* device = new QGridLayout;
+    device->addWidget(new QLabel(tr("Device:")), 0, 0);
+    device->addWidget(tfDeviceName, 0, 1);
+    device->addWidget(new QLabel(tr("Sync location:")), 1, 0);
+    device->addWidget(tfSyncLocation, 1, 1);
+    device->setColumnStretch(1, 1);
+    device->addWidget(connectButton, 0, 2, 2, 1, Qt::AlignVCenter);
+
+    // The two lists with the buttons between them.
+    sourceList = new PlaylistListModel(editor, PlaylistListModel::Side::Source, [this] { reloadLists(); }, this);
+    syncList = new PlaylistListModel(editor, PlaylistListModel::Side::Sync, [this] { reloadLists(); }, this);
+    auto makeView = [](PlaylistListModel* model) {
+        auto* view = new QListView;
+        view->setModel(model);
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setDragEnabled(true);
+        view->setAcceptDrops(true);
+        view->setDropIndicatorShown(false);
+        view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->setDefaultDropAction(Qt::CopyAction);
+        return view;
+    };
+    sourceTv = makeView(sourceList);
+    syncTv = makeView(syncList);
+    auto* addButton = new QPushButton(tr("Add >"));
+    auto* addAllButton = new QPushButton(tr("Add All >>"));
+    auto* removeButton = new QPushButton(tr("< Remove"));
+    auto* removeAllButton = new QPushButton(tr("<< Remove All"));
+    auto* middle = new QVBoxLayout;
+    middle->addStretch();
+    for (QPushButton* button : {addButton, addAllButton, removeButton, removeAllButton}) {
+        middle->addWidget(button);
+    }
+    middle->addStretch();
+    auto* leftColumn = new QVBoxLayout;
+    leftColumn->addWidget(new QLabel(tr("Playlists in your music library")));
+    leftColumn->addWidget(sourceTv);
+    auto* rightColumn = new QVBoxLayout;
+    rightColumn->addWidget(new QLabel(tr("Playlists to keep on the device")));
+    rightColumn->addWidget(syncTv);
+    auto* lists = new QHBoxLayout;
+    lists->addLayout(leftColumn, 1);
+    lists->addLayout(middle);
+    lists->addLayout(rightColumn, 1);
+
+    // Info line, rating, help, feedback and Sync.
+    tfVersionInfo = new QLabel;
+    tfVersionInfo->setWordWrap(true);
+    ratingLabel = new QLabel(tr("Rate the device app:"));
+    rating = new RatingControl;
+    auto* helpButton = new QPushButton(tr("Help"));
+    auto* feedbackButton = new QPushButton(tr("Feedback..."));
+    btnSync = new QPushButton(tr("Sync"));
+    btnSync->setDefault(true);
+    btnSync->setEnabled(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(ratingLabel);
+    bottom->addWidget(rating);
+    bottom->addStretch();
+    bottom->addWidget(helpButton);
+    bottom->addWidget(feedbackButton);
+    bottom->addWidget(btnSync);
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(device);
+    layout->addLayout(lists, 1);
+    layout->addWidget(tfVersionInfo);
+    layout->addLayout(bottom);
+
+    QMenu* file = window.menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("Choose Music Library File..."), this, [this] { chooseLibrary(false); });
+    file->addAction(tr("Choose Playlist Folder..."), this, [this] { chooseLibrary(true); });
+    file->addSeparator();
+    file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    QMenu* help = window.menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("QuilloryMac Help"), this, &AppController::openHelp);
+    help->addAction(tr("Send Feedback..."), this, &AppController::feedback);
+
+    connect(connectButton, &QPushButton::clicked, this, &AppController::showConnWindow);
+    connect(addButton, &QPushButton::clicked, this, &AppController::add);
+    connect(addAllButton, &QPushButton::clicked, this, &AppController::addAll);
+    connect(removeButton, &QPushButton::clicked, this, &AppController::remove);
+    connect(removeAllButton, &QPushButton::clicked, this, &AppController::removeAll);
+    connect(btnSync, &QPushButton::clicked, this, &AppController::sync);
+    connect(helpButton, &QPushButton::clicked, this, &AppController::openHelp);
+    connect(feedbackButton, &QPushButton::clicked, this, &AppController::feedback);
+    connect(rating, &RatingControl::clicked, this, &AppController::ratingClick);
+}
+
+QString AppController::deviceName() const {
+    return tfDeviceName->text();
+}
+
+QString AppController::syncLocation() const {
+    return tfSyncLocation->text();
+}
+
+QString AppController::infoLine() const {
+    return tfVersionInfo->text();
+}
+
+void AppController::startUp() {
+    mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
+                                   .arg(Environment::sharedEnv().getAppVersion()));
+    showConnWindow();
+}
+
+void AppController::showConnWindow() {
+    if (connWinController == nullptr) connWinController = new ConnectionWindowController(mainWindow.get());
+    connWinController->showConnWindow([this](int code) { connectionWindowEnded(code); });
+    connWinController->startPacketReceiver();
+}
+
+void AppController::connectionWindowEnded(int) {
+    const std::optional<QMap<QString, QString>> info = connWinController->getServerInfo();
+    if (info) {
+        btnSync->setEnabled(true);
+        Environment::sharedEnv().setDevicePackage(info->value(QStringLiteral("package")));
+        tfVersionInfo->setText(QString());
+        tfDeviceName->setText(info->value(QStringLiteral("devicename")));
+        tfSyncLocation->setText(info->value(QStringLiteral("synclocation")));
+    } else {
+        btnSync->setEnabled(false);
+        tfDeviceName->setText(QStringLiteral("None"));
+        tfSyncLocation->setText(QStringLiteral("None"));
+        tfVersionInfo->setText(QStringLiteral("Can not sync until you connect to an android device"));
+    }
+}
+
+void AppController::reloadLists() {
+    sourceList->reload();
+    syncList->reload();
+}
+
+namespace {
+QList<int> selectedRows(QListView* view) {
+    QList<int> rows;
+    for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) rows << index.row();
+    return rows;
+}
+}  // namespace
+
+void AppController::addIndexesToSyncList(const QList<int>& rows) {
+    editor.addIndexesToSyncList(rows);
+    syncList->reload();
+}
+
+void AppController::removeIndexesFromSyncList(const QList<int>& rows) {
+    editor.removeIndexesFromSyncList(rows);
+    syncList->reload();
+}
+
+void AppController::add() {
+    addIndexesToSyncList(selectedRows(sourceTv));
+}
+
+void AppController::addAll() {
+    editor.addAll();
+    syncList->reload();
+}
+
+void AppController::remove() {
+    removeIndexesFromSyncList(selectedRows(syncTv));
+}
+
+void AppController::removeAll() {
+    editor.removeAll();
+    syncList->reload();
+}
+
+void AppController::sync() {
+    if (progController == nullptr) progController = new ProgWinController(mainWindow.get());
+    progController->updateUI({QStringLiteral("Syncing.."), QString(), 0});
+    progController->showWindow();
+    QSettings().setValue(QLatin1String(kSyncListKey), editor.syncPlaylist());
+    // The sync list cannot change while the sheet covers the window; the thread takes a copy.
+    if (syncThread.joinable()) syncThread.join();
+    // The connection dialog's kept values are read here, on the main thread that writes them.
+    Connected device;
+    if (connWinController != nullptr) {
+        device = {connWinController->getServerInfo().value_or(QMap<QString, QString>()),
+                  connWinController->getConnectedIP().value_or(QString()),
+                  connWinController->getConnectedPort().value_or(QString())};
+    }
+    syncThread = std::thread([this, playlists = editor.syncPlaylist(), device] {
+        syncBackground(playlists, device);
+    });
+}
+
+void AppController::syncBackground(QStringList playlists, Connected device) {
+    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
+    const QList<ITunesMediaFileObc> tracks =
+        MusicProvider::getMusicMediaFiles(playlists).value_or(QList<ITunesMediaFileObc>());
+    SyncInvoker* invoker = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(invokerMutex);
+        if (!syncInvoker) syncInvoker = std::make_unique<SyncInvoker>();
+        invoker = syncInvoker.get();
+    }
+    const SyncResult result =
+        invoker->sync(device.host, device.port, playlists, tracks, device.serverInfo);
+    QMetaObject::invokeMethod(this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
+    {
+        const std::lock_guard<std::mutex> lock(invokerMutex);
+        syncInvoker.reset();
+    }
+    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
+}
+
+void AppController::updateControlsForSyncState(int state) {
+    btnSync->setEnabled(state == 1);
+}
+
+void AppController::syncNotification(const Notification& notification) {
+    if (notification.name != QLatin1String("update") || progController == nullptr) return;
+    progController->updateProgress({QStringLiteral("Syncing.."),
+                                    notification.userInfo.value(QStringLiteral("message")).toString(),
+                                    notification.userInfo.value(QStringLiteral("percent")).toInt()});
+}
+
+void AppController::cancelRequestNotification(const Notification&) {
+    const std::lock_guard<std::mutex> lock(invokerMutex);
+    if (syncInvoker) syncInvoker->cancelSync();
+}
+
+QMessageBox* AppController::beginAlert(QWidget* on, const QString& title, const QString& text,
+                                       const QString& defaultButton, const QString& alternateButton,
+                                       std::function<void(int)> ended) {
+    auto* alert = new QMessageBox(on);
+    alert->setWindowTitle(title);
+    alert->setText(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
+    alert->setInformativeText(text.toHtmlEscaped());
+    alert->setTextFormat(Qt::RichText);
+    QPushButton* first = alert->addButton(defaultButton, QMessageBox::AcceptRole);
+    alert->setDefaultButton(first);
+    if (!alternateButton.isEmpty()) alert->addButton(alternateButton, QMessageBox::RejectRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    connect(alert, &QMessageBox::finished, this, [this, alert, first, ended] {
+        const int code = alert->clickedButton() == first ? 1 : 0;
+        if (sheet == alert) sheet = nullptr;
+        ended(code);
+    });
+    sheet = alert;
+    alert->open();
+    return alert;
+}
+
+void AppController::syncFinished(const SyncResult& result) {
+    const std::optional<SyncOutcome::Sheet> outcome = SyncOutcome::sheetFor(result);
+    emit syncEnded(result);
+    if (!outcome) return;
+    showRating(result.succeeded());
+    if (!result.succeeded()) {
+        mainWindow->setWindowState(mainWindow->windowState() & ~Qt::WindowMinimized);
+        mainWindow->raise();
+        mainWindow->activateWindow();
+    }
+    const QString context = outcome->context;
+    beginAlert(progController, outcome->title, outcome->text, outcome->defaultButton,
+               outcome->alternateButton,
+               [this, context](int code) { sheetDidEndSyncEnd(context, code); });
+}
+
+void AppController::sheetDidEndSyncEnd(const QString& context, int returnCode) {
+    progController->endWindow();
+    switch (SyncOutcome::afterSheet(context, returnCode)) {
+        case SyncOutcome::Next::Reconnect: showConnWindow(); break;
+        case SyncOutcome::Next::Retry: sync(); break;
+        case SyncOutcome::Next::Nothing: break;
+    }
+}
+
+void AppController::showRating(bool shown) {
+    rating->setVisible(shown);
+    ratingLabel->setVisible(shown);
+}
+
+void AppController::ratingClick(int value) {
+    if (!SyncOutcome::asksForStoreRating(value)) return;
+    beginAlert(mainWindow.get(), QStringLiteral("Thanks"),
+               QStringLiteral("If you like this app, would you please take a few seconds to rate "
+                              "our app on Google play ?"),
+               QStringLiteral("Sure"), QStringLiteral("No Thanks"),
+               [this](int code) { ratingSheetDidEnd(code); });
+}
+
+void AppController::ratingSheetDidEnd(int returnCode) {
+    if (returnCode == 1) Environment::sharedEnv().openAppRatingPage();
+}
+
+void AppController::openHelp() {
+    Environment::openHelpPage();
+}
+
+void AppController::feedback() {
+    FeedbackReporter::sharedReporter().reportFeedback(mainWindow.get());
+}
+
+void AppController::chooseLibrary(bool folder) {
+    const QString path =
+        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"))
+               : QFileDialog::getOpenFileName(mainWindow.get(), tr("Choose a Music Library File"),
+                                              QString(), tr("Music library (*.xml)"));
+    if (path.isEmpty()) return;
+    LibraryLocator::choose(path);
+    editor.setPlaylistNames(MusicProvider::getPlaylistNames());
+    reloadLists();
+}

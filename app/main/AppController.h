@@ -1,0 +1,121 @@
+// The main window: the library's playlists and the sync list (buttons and drag and drop), the
+// connected device, Sync with its progress sheet and result sheets, rating, help and feedback;
+// and the start-up sequence. Main thread, except the sync thread's own steps.
+#pragma once
+
+#include <QMainWindow>
+#include <QMap>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "NotificationCenter.h"
+#include "SyncListEditor.h"
+#include "SyncResult.h"
+
+class ConnectionWindowController;
+class PlaylistListModel;
+class ProgWinController;
+class QLabel;
+class QListView;
+class QMessageBox;
+class QPushButton;
+class RatingControl;
+class SyncInvoker;
+struct Notification;
+
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    // Reads the library's playlist names and the saved sync list, builds the window and makes
+    // the environment (working folder and cache database).
+    AppController();
+    ~AppController() override;
+
+    QMainWindow* window() const { return mainWindow.get(); }
+
+    // Title, then the connection dialog (the update check at start-up comes before it).
+    void startUp();
+    void showConnWindow();
+    void connectionWindowEnded(int returnCode);
+
+    // Sync list edits.
+    void add();
+    void addAll();
+    void remove();
+    void removeAll();
+    void addIndexesToSyncList(const QList<int>& rows);
+    void removeIndexesFromSyncList(const QList<int>& rows);
+
+    // Shows the progress sheet, saves the sync list and starts the sync thread.
+    void sync();
+    void updateControlsForSyncState(int state);
+    void syncFinished(const SyncResult& result);
+    void sheetDidEndSyncEnd(const QString& context, int returnCode);
+    void showRating(bool shown);
+    void ratingClick(int value);
+    void ratingSheetDidEnd(int returnCode);
+    void openHelp();
+    void feedback();
+    // Lets the user pick a Library.xml or a playlist folder; kept in the settings.
+    void chooseLibrary(bool folder);
+
+    // Observers: "update" on the sync thread, "cancel" on the main thread.
+    void syncNotification(const Notification& notification);
+    void cancelRequestNotification(const Notification& notification);
+
+    // For tests and the look-and-feel script.
+    const SyncListEditor& lists() const { return editor; }
+    PlaylistListModel* sourceModel() const { return sourceList; }
+    PlaylistListModel* syncModel() const { return syncList; }
+    QListView* sourceView() const { return sourceTv; }
+    QListView* syncView() const { return syncTv; }
+    QPushButton* syncButton() const { return btnSync; }
+    RatingControl* ratingControl() const { return rating; }
+    ConnectionWindowController* connection() const { return connWinController; }
+    ProgWinController* progress() const { return progController; }
+    QString deviceName() const;
+    QString syncLocation() const;
+    QString infoLine() const;
+    // The result or rating sheet now open, or null.
+    QMessageBox* openSheet() const { return sheet; }
+
+signals:
+    void syncEnded(const SyncResult& result);
+
+private:
+    void buildWindow();
+    void reloadLists();
+    struct Connected {
+        QMap<QString, QString> serverInfo;
+        QString host;
+        QString port;
+    };
+    void syncBackground(QStringList playlists, Connected device);
+    QMessageBox* beginAlert(QWidget* on, const QString& title, const QString& text,
+                            const QString& defaultButton, const QString& alternateButton,
+                            std::function<void(int)> ended);
+
+    std::unique_ptr<QMainWindow> mainWindow;
+    SyncListEditor editor;
+    PlaylistListModel* sourceList = nullptr;
+    PlaylistListModel* syncList = nullptr;
+    QListView* sourceTv = nullptr;
+    QListView* syncTv = nullptr;
+    QPushButton* btnSync = nullptr;
+    RatingControl* rating = nullptr;
+    QLabel* ratingLabel = nullptr;
+    QLabel* tfDeviceName = nullptr;
+    QLabel* tfSyncLocation = nullptr;
+    QLabel* tfVersionInfo = nullptr;
+    ConnectionWindowController* connWinController = nullptr;
+    ProgWinController* progController = nullptr;
+    QMessageBox* sheet = nullptr;
+
+    std::mutex invokerMutex;
+    std::unique_ptr<SyncInvoker> syncInvoker;
+    std::thread syncThread;
+    ObserverRegistration updates;
+    ObserverRegistration cancels;
+};
