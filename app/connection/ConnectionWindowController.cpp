@@ -48,6 +48,7 @@ ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
     connectButton = new QPushButton(tr("Connect"));
     connectButton->setDefault(true);
     auto* close = new QPushButton(tr("Close"));
+    close->setAutoDefault(false);
     tvDetectedServers = new QListWidget;
     tvDetectedServers->setSelectionMode(QAbstractItemView::SingleSelection);
     auto* fields = new QFormLayout;
@@ -130,6 +131,7 @@ void ConnectionWindowController::showConnWindow(std::function<void(int)> callbac
     detectedServers.clear();
     reloadDetections();
     connectionWindow->open();
+    ipField->setFocus();
 }
 
 void ConnectionWindowController::showInputForm() {

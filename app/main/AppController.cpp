@@ -52,7 +52,7 @@ void AppController::buildWindow() {
     tfDeviceName = new QLabel(QStringLiteral("None"));
     tfSyncLocation = new QLabel(QStringLiteral("None"));
     tfSyncLocation->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* connectButton = new QPushButton(tr("Connect..."));
+    auto* connectButton = new QPushButton(tr("&Connect..."));
     auto* device = new QGridLayout;
     device->addWidget(new QLabel(tr("Device:")), 0, 0);
     device->addWidget(tfDeviceName, 0, 1);
@@ -77,9 +77,9 @@ void AppController::buildWindow() {
     };
     sourceTv = makeView(sourceList);
     syncTv = makeView(syncList);
-    auto* addButton = new QPushButton(tr("Add >"));
-    auto* addAllButton = new QPushButton(tr("Add All >>"));
-    auto* removeButton = new QPushButton(tr("< Remove"));
+    auto* addButton = new QPushButton(tr("&Add >"));
+    auto* addAllButton = new QPushButton(tr("Add A&ll >>"));
+    auto* removeButton = new QPushButton(tr("< &Remove"));
     auto* removeAllButton = new QPushButton(tr("<< Remove All"));
     auto* middle = new QVBoxLayout;
     middle->addStretch();
@@ -105,7 +105,7 @@ void AppController::buildWindow() {
     rating = new RatingControl;
     auto* helpButton = new QPushButton(tr("Help"));
     auto* feedbackButton = new QPushButton(tr("Feedback..."));
-    btnSync = new QPushButton(tr("Sync"));
+    btnSync = new QPushButton(tr("&Sync"));
     btnSync->setDefault(true);
     btnSync->setEnabled(false);
     auto* bottom = new QHBoxLayout;
