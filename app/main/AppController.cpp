@@ -22,6 +22,7 @@
 #include "RatingControl.h"
 #include "SyncInvoker.h"
 #include "SyncOutcome.h"
+#include "UpdateWindowController.h"
 
 namespace {
 const char* const kSyncListKey = "synclist";
@@ -157,6 +158,14 @@ QString AppController::infoLine() const {
 void AppController::startUp() {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
                                    .arg(Environment::sharedEnv().getAppVersion()));
+    if (updateWinController == nullptr) updateWinController = new UpdateWindowController(mainWindow.get());
+    updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
+}
+
+void AppController::updateWindowEnded(int returnCode) {
+    // 1: an installer was started and the program is quitting.
+    if (returnCode == 1) return;
+    updateWinController->window()->hide();
     showConnWindow();
 }
 

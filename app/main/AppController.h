@@ -23,6 +23,7 @@ class QMessageBox;
 class QPushButton;
 class RatingControl;
 class SyncInvoker;
+class UpdateWindowController;
 struct Notification;
 
 class AppController : public QObject {
@@ -35,8 +36,9 @@ public:
 
     QMainWindow* window() const { return mainWindow.get(); }
 
-    // Title, then the connection dialog (the update check at start-up comes before it).
+    // Title, the update sheet, then (unless an installer was started) the connection dialog.
     void startUp();
+    void updateWindowEnded(int returnCode);
     void showConnWindow();
     void connectionWindowEnded(int returnCode);
 
@@ -74,6 +76,7 @@ public:
     QPushButton* syncButton() const { return btnSync; }
     RatingControl* ratingControl() const { return rating; }
     ConnectionWindowController* connection() const { return connWinController; }
+    UpdateWindowController* update() const { return updateWinController; }
     ProgWinController* progress() const { return progController; }
     QString deviceName() const;
     QString syncLocation() const;
@@ -110,6 +113,7 @@ private:
     QLabel* tfSyncLocation = nullptr;
     QLabel* tfVersionInfo = nullptr;
     ConnectionWindowController* connWinController = nullptr;
+    UpdateWindowController* updateWinController = nullptr;
     ProgWinController* progController = nullptr;
     QMessageBox* sheet = nullptr;
 

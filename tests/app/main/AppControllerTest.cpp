@@ -14,7 +14,9 @@
 #include "PlaylistListModel.h"
 #include "ProgWinController.h"
 #include "RatingControl.h"
+#include "UpdateWindowController.h"
 #include "support/DeviceFixture.h"
+#include "support/HttpFixture.h"
 #include "support/WaitFor.h"
 
 namespace {
@@ -101,11 +103,18 @@ TEST_F(AppControllerTest, ConnectSyncFinishAndRate) {
     DeviceOptions options;
     options.deviceName = "Test Phone";
     DeviceFixture device(options);
+    // No update on the server: the update sheet closes by itself, then the connection dialog.
+    testsupport::HttpFixture updates;
+    qputenv("QUILLORY_UPDATE_SERVER", QByteArray::fromStdString(updates.base()));
     AppController app;
     app.startUp();
     EXPECT_TRUE(app.window()->windowTitle().startsWith(QStringLiteral("QuilloryMac v ")));
     EXPECT_TRUE(app.window()->windowTitle().endsWith(QStringLiteral(" By Orrinvale")));
-    EXPECT_TRUE(app.connection()->window()->isVisible());
+    EXPECT_TRUE(app.update()->window()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return app.connection() && app.connection()->window()->isVisible(); }));
+    EXPECT_FALSE(app.update()->window()->isVisible());
+    EXPECT_EQ(updates.requests().size(), 2u);  // statistics, then the feed
+    qunsetenv("QUILLORY_UPDATE_SERVER");
     EXPECT_FALSE(app.syncButton()->isEnabled());
 
     connectTo(app, device.port());
