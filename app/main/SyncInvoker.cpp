@@ -69,7 +69,10 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port,
     const std::vector<itunesinfo::ITunesMediaFile> others;
 
     qCInfo(lcInvoker) << "Building server info OBJC->CPP";
-    const std::string workingDir = Environment::sharedEnv().workingDir().toStdString();
+    Environment& environment = Environment::sharedEnv();
+    // A cache deleted since start-up comes back from the template (an existing one stays).
+    Environment::install(environment.workingDir(), environment.databaseFile());
+    const std::string workingDir = environment.workingDir().toStdString();
     qCInfo(lcInvoker) << "ServerInfo is" << serverInfo;
     auto value = [&](const char* key) { return serverInfo.value(QLatin1String(key)).toStdString(); };
     ServerConnectInfo info(value("versionname"), value("versioncode"), value("package"),

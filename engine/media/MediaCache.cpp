@@ -28,7 +28,9 @@ MediaCache::~MediaCache() {
 void MediaCache::init(std::string path) {
     free();
     sqlite3* opened = nullptr;
-    const int code = sqlite3_open(path.c_str(), &opened);
+    // Never created here: a missing cache is the program's to install from its template. An
+    // empty file made here would have no tables and fail every later sync.
+    const int code = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
     if (code != SQLITE_OK) {
         // SQLite may hand back a connection even when the open failed; it must be closed.
         const std::string reason =
@@ -37,6 +39,8 @@ void MediaCache::init(std::string path) {
         throw media::CDBException("cannot open the cache database " + path + ": " + reason);
     }
     db = opened;
+    // Another program syncing at the same moment holds the database briefly; wait for it.
+    sqlite3_busy_timeout(db, 5000);
     // Each statement is its own transaction; with the write-ahead log (which the template
     // carries) and NORMAL syncing a commit costs no fsync, at the price that a power loss may
     // roll back the last commits. A rolled-back insert only makes the next sync send a track
@@ -70,11 +74,15 @@ sqlite3_stmt* MediaCache::statementFor(const std::string& sql) {
     return prepared;
 }
 
+// A statement that fails as it runs (a read-only, full or damaged database) throws: carried on,
+// the marks would be stale and the next steps would delete wanted files from the device.
 int MediaCache::executeQuery(std::string sql) {
     sqlite3_stmt* statement = statementFor(sql);
     if (statement == nullptr) throw media::CDBException("ppStmpt was null");
-    sqlite3_step(statement);
-    return sqlite3_reset(statement);
+    const int code = sqlite3_step(statement);
+    const int reset = sqlite3_reset(statement);
+    if (code != SQLITE_ROW && code != SQLITE_DONE) throw media::CDBException(errorMessage());
+    return reset;
 }
 
 int MediaCache::prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters,
@@ -100,6 +108,12 @@ int MediaCache::prepareAndExecuteQuery(std::string sql, std::vector<std::string>
             rows.push_back(std::move(row));
             code = sqlite3_step(statement);
         }
+    }
+    if (code != SQLITE_ROW && code != SQLITE_DONE) {
+        const std::string message = errorMessage();
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        throw media::CDBException(message);
     }
     // Resetting ends the statement's read or write at once, as finalizing would.
     sqlite3_reset(statement);

@@ -38,16 +38,16 @@ public:
         bool open;
     };
 
-    // Opens (creating when missing) the database at path. Throws media::CDBException naming
-    // the path and SQLite's reason when it cannot be opened. A file without the tables opens
-    // fine; its first statement throws.
+    // Opens the existing database at path (it is never created here). Throws
+    // media::CDBException naming the path and SQLite's reason when it cannot be opened. A file
+    // without the tables opens fine; its first statement throws.
     void init(std::string path);
     // Closes the connection; does nothing when closed.
     void free();
 
     // All operations below need an open cache and throw media::CDBException when SQLite
-    // rejects a statement's text (a missing table, say). Failures while executing a prepared
-    // statement are not reported.
+    // rejects a statement's text (a missing table, say) or fails to run it (a read-only or
+    // damaged database).
 
     // Status 0 for every file and art row of every device.
     void unmarkAll();

@@ -21,6 +21,12 @@ std::string Utils::makeValidDirName(std::string text) {
     for (const char* bad = invalids; *bad != '\0'; ++bad) {
         std::replace(text.begin(), text.end(), *bad, '_');
     }
+    // A control byte inside a folder name would break the playlist line that names the folder,
+    // and "." or ".." would name another folder than its own.
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }, '_');
+    if (text == "." || text == "..") text.assign(text.size(), '_');
     return text;
 }
 

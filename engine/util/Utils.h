@@ -15,8 +15,9 @@ public:
     // The characters that may not appear in a file or folder name on the device, NUL-terminated.
     static const char invalids[14];
 
-    // Trims the text, then replaces every character of `invalids` with "_". Nothing else
-    // changes: dots, inner blanks, control bytes and non-ASCII bytes stay. Any thread.
+    // Trims the text, then replaces every character of `invalids` and every control byte with
+    // "_"; a name that is "." or ".." becomes underscores. Other dots, inner blanks and non-ASCII
+    // bytes stay. Any thread.
     static std::string makeValidDirName(std::string text);
 
     // Trim whitespace (as isspace in the C locale) in place and return the same string.

@@ -172,6 +172,30 @@ TEST_F(MediaCacheTest, PrimitivesResultCodes) {
     }
 }
 
+TEST_F(MediaCacheTest, StatementsThatFailToRunThrow) {
+    cache.insertFile("d", "A", "X", "1.mp3", "/l/1");
+    // A connection that may not write stands for a read-only or damaged database.
+    cache.prepareAndExecuteQuery("PRAGMA query_only = 1", {}, false);
+    EXPECT_THROW(cache.unmarkAll(), media::CDBException);
+    EXPECT_THROW(cache.insertFile("d", "A", "X", "2.mp3", "/l/2"), media::CDBException);
+    try {
+        cache.removeFile("d", "A", "X", "1.mp3");
+        FAIL() << "a failed removal must throw";
+    } catch (const media::CDBException& error) {
+        EXPECT_EQ(error.message, "attempt to write a readonly database");
+    }
+    // Reading still works, and nothing was changed.
+    EXPECT_TRUE(cache.containsFile("d", "A", "X", "1.mp3"));
+    EXPECT_FALSE(cache.containsFile("d", "A", "X", "2.mp3"));
+}
+
+TEST(MediaCacheOpenTest, MissingFileIsNotCreated) {
+    TempDir dir;
+    MediaCache cache;
+    EXPECT_THROW(cache.init(dir.file("db.s3db")), media::CDBException);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("db.s3db")));
+}
+
 TEST(MediaCacheOpenTest, FileWithoutTablesFailsAtFirstStatement) {
     TempDir dir;
     MediaCache cache;
