@@ -80,9 +80,9 @@ TEST(DeviceServerTest, RefusesNamesThatLeaveTheRoot) {
          "playlist name holds a slash"},
         {{{"command", "syncplaylist"}, {"filename", ".."}, {"size", "1"}},
          "playlist name may not be . or .."},
-        {{{"command", "check_and_refresh_existing"}, {"artist", ".."}, {"album", "b"},
-          {"filename", "c"}, {"size", "1"}, {"dorefresh", "yes"}},
-         "artist may not be . or .."},
+        {{{"command", "check_and_refresh_existing"}, {"artist", "a"}, {"album", "b"},
+          {"filename", "../c"}, {"size", "1"}, {"dorefresh", "yes"}},
+         "file name may not be . or .."},
     };
     for (const auto& c : cases) EXPECT_EQ(session.ask(c.command), fail(c.reason));
     // A delete of such a name is ignored (it has no reply): the next command still answers.
