@@ -94,6 +94,11 @@ void DeviceServer::stop() {
     if (current != nullptr) current->shutdown();
 }
 
+void DeviceServer::setFault(const FaultPlan& fault) {
+    const std::lock_guard<std::mutex> lock(faultMutex);
+    options.fault = fault;
+}
+
 void DeviceServer::run() {
     while (!stopping) {
         pollfd waiting[2] = {{listenFd, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
@@ -171,7 +176,10 @@ DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::str
     const bool expectsReply = name != "delete" && name != "removeplaylists";
 
     pendingFault = FaultPlan::Kind::None;
-    if (options.fault.fires(name)) {
+    std::unique_lock<std::mutex> faultLock(faultMutex);
+    const bool fires = options.fault.fires(name);
+    faultLock.unlock();
+    if (fires) {
         std::cerr << "quillory-device: injecting fault on " << name << "\n";
         Json::Value members(Json::objectValue);
         switch (options.fault.kind) {

@@ -30,6 +30,8 @@ public:
     void run();
     // Ends run() and the current client. Any thread.
     void stop();
+    // Arms a fault from now on (for tests). Any thread.
+    void setFault(const FaultPlan& fault);
 
     const DeviceOptions& settings() const { return options; }
     const DeviceStore& store() const { return files; }
@@ -55,5 +57,6 @@ private:
     int wakeFds[2] = {-1, -1};
     std::atomic<bool> stopping{false};
     std::mutex clientMutex;
+    std::mutex faultMutex;
     ClientConnection* current = nullptr;
 };

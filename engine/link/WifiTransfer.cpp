@@ -181,7 +181,17 @@ bool WifiTransfer::checkResponseOK() {
 
 bool WifiTransfer::sendFile(const Members& command, const std::string& location) {
     sendLine(CommandFormatter::format(command));
-    if (!checkResponseOK()) return true;
+    if (!checkResponseOK()) {
+        // A track or an art file the device declines is not on the device; returning quietly
+        // would let the cache claim it, and an older device app would never be sent it again.
+        const std::string name = command.count("filename") != 0 ? command.at("filename") : "";
+        if (command.at("command") != "syncplaylist") {
+            const std::string message = "the device declined " + name;
+            log(message);
+            throw media::CMediaRefusedException(message);
+        }
+        return true;
+    }
     transmitFile(location);
     return checkResponseOK();
 }

@@ -57,7 +57,8 @@ private:
     // Sends a command line, turning a socket failure into CMediaDisconnectException.
     void sendLine(const std::string& line);
     // The file-sending exchange shared by syncMedia, syncArt and syncPlaylist; returns the
-    // second reply's outcome, or true when the device declined the file.
+    // second reply's outcome. A track or art file the device declines (a first reply neither
+    // "ok" nor "fail") raises CMediaRefusedException; a declined playlist returns true.
     bool sendFile(const std::map<std::string, std::string>& command, const std::string& location);
     bool cancelled() const;
 

@@ -172,7 +172,7 @@ TEST(WifiTransferTest, BadRepliesThroughBothReaders) {
         {"no-response:%s",
          "error_communication: reponse key does not exist in response : {\"status\":\"none\"}\n",
          "error_disconnect: response value is null"},
-        {"other-response:%s", "none", "none"},
+        {"other-response:%s", "none", "error_refused: the device declined t.mp3"},
         {"close:%s", "error_disconnect: Connection reset by peer",
          "error_disconnect: Connection reset by peer"},
     };
