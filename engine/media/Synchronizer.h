@@ -13,6 +13,9 @@
 #include "media/SyncStatusCallback.h"
 
 class MediaCache;
+namespace media {
+class RemovalJournal;
+}
 
 class QUILLORY_EXPORT Synchronizer {
 public:
@@ -34,10 +37,14 @@ public:
     void sync(SyncStatusCallback* callback);
 
 private:
-    // Sends the album's art the first time a readable art file is seen for it in this sync.
-    void syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
+    // Sends the album's art the first time a readable art file is seen for it in this sync;
+    // true when it was sent.
+    bool syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
                  SyncStatusCallback* callback, const std::string& artistDir,
                  const std::string& albumDir);
+
+    // Forgets the journal's deletions once the device has answered after them.
+    void confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId);
 
     media::IWifiMediaTransfer& transfer;
     ServerConnectInfo& serverInfo;
@@ -48,4 +55,5 @@ private:
     ServerConnectInfo* deviceInfo = nullptr;
     std::map<std::string, int> sentArts;
     int progress = 0;
+    bool unconfirmedRemovals = false;
 };

@@ -152,10 +152,27 @@ public:
         return tree;
     }
 
+    // Whether the device holds exactly what is wanted, or, after the cache was lost, at least
+    // that: files sent before the loss are beyond anything a sync can know of, since the
+    // protocol cannot list what a device holds.
+    bool deviceCorrect(const Tree& device) const {
+        const Tree want = wanted();
+        if (!lostCache) return device == want;
+        for (const auto& [name, bytes] : want) {
+            const auto found = device.find(name);
+            if (found == device.end() || found->second != bytes) return false;
+        }
+        for (const auto& [name, bytes] : device) {
+            if (name.find(".quillory-part") != std::string::npos) return false;
+        }
+        return true;
+    }
+
     TempDir work;
     TempDir library;
     Callback callback;
     int cancel = 0;
+    bool lostCache = false;
 };
 
 struct Fault {
@@ -260,7 +277,12 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         {"stalled reply to version", "stall:version", 2, "error_disconnect"},
         {"stalled reply to syncmedia", "stall:syncmedia", 1, "error_disconnect"},
         {"cancel before a file", "", 1, "error_cancel", cancelOn("Main.m3u", 0)},
-        {"cancel during a file", "slow:syncmedia:100000", 1, "error_cancel", cancelOn("05 New.mp3", 100)},
+        {"cancel during a file", "slow:syncmedia:2000000", 1, "error_cancel",
+         [cancelOn](Cell& cell) {
+             // Larger than the socket buffers, so that the transfer is still running.
+             cell.write({kNew.artist, kNew.album, kNew.file, 8 * 1024 * 1024});
+             cancelOn(kNew.file, 100)(cell);
+         }},
         {"track deleted locally mid-sync", "", 1, "success",
          [](Cell& cell) {
              cell.callback.onReport = [&cell](const std::string& message) {
@@ -280,7 +302,10 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
              };
          }},
         {"cache deleted", "", 1, "error_db",
-         [](Cell& cell) { std::filesystem::remove(cell.work.file("db.s3db")); },
+         [](Cell& cell) {
+             std::filesystem::remove(cell.work.file("db.s3db"));
+             cell.lostCache = true;
+         },
          [](Cell& cell) { cell.work.copyTemplateDb(); }},
     };
 
@@ -335,7 +360,8 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         if (fault.recover) fault.recover(cell);
         device.device().setFault(FaultPlan());
         const std::string clean = cell.sync(device.port(), cell.tracks(), {"Main"});
-        record(fault.name, kind, fault.expected, consistent, clean == "success" && device.tree() == cell.wanted());
+        record(fault.name + (cell.lostCache ? " (wanted files complete)" : ""), kind, fault.expected,
+               consistent, clean == "success" && cell.deviceCorrect(device.tree()));
     }
 
     {  // the cache read-only: the sync must fail rather than work from stale marks

@@ -402,6 +402,29 @@ TEST_F(SynchronizerTest, FailureMidSyncThenNextSyncCompletes) {
                                                     "B/Y/3.mp3", "B/Y/4.mp3", "B/Y/AlbumArt.jpg"}));
 }
 
+TEST_F(SynchronizerTest, DeletionsCutOffAreSentAgain) {
+    const ITunesMediaFile kept = track("A", "X", "1.mp3", {"Keep"});
+    const ITunesMediaFile dropped = track("B", "Y", "2.mp3", {"Drop"});
+    const ITunesMediaFile back = track("C", "Z", "3.mp3", {"Drop"});
+    sync({kept, dropped, back}, {"Keep", "Drop"});
+    // The connection breaks after the deletions went out, before the device answered anything.
+    transfer.failAt = "removePlaylists";
+    transfer.raise = [] { throw media::CMediaDisconnectException("Broken pipe"); };
+    EXPECT_THROW(sync({kept}, {"Keep"}), media::CMediaDisconnectException);
+    EXPECT_EQ(cachedFiles(), (std::set<std::string>{"A|X|1.mp3"}));
+    // The next sync deletes them again, except the file wanted again (sent as new) and the art
+    // of its album.
+    EXPECT_EQ(sync({kept, back}, {"Keep"}),
+              join({kOpening,
+                    {"remove B/Y/2.mp3", "remove B/Y/AlbumArt.jpg", "removePlaylists",
+                     "syncPlaylist Keep.m3u", "getServerVersionInfo",
+                     "syncArt " + art("A-X") + " -> A/X/AlbumArt.jpg",
+                     "syncMedia " + music("3.mp3") + " -> C/Z/3.mp3",
+                     "syncArt " + art("C-Z") + " -> C/Z/AlbumArt.jpg", "free"}}));
+    // Answered: nothing is sent again.
+    EXPECT_EQ(sync({kept, back}, {"Keep"})[4], "removePlaylists");
+}
+
 TEST_F(SynchronizerTest, CacheErrorsLeaveSync) {
     std::filesystem::remove(dir.file("db.s3db"));
     dir.write("db.s3db", "");

@@ -1,0 +1,86 @@
+#include "media/RemovalJournal.h"
+
+#include <json/json.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "util/Logger.h"
+
+namespace media {
+
+RemovalJournal::RemovalJournal(std::string file) : path(std::move(file)) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return;
+    Json::CharReaderBuilder builder;
+    Json::Value root;
+    std::string errors;
+    try {
+        if (!Json::parseFromStream(builder, in, &root, &errors) || !root.isArray()) return;
+        for (const Json::Value& item : root) {
+            if (!item.isArray() || item.size() != 4) continue;
+            bool text = true;
+            for (const Json::Value& field : item) text = text && field.isString();
+            if (!text) continue;
+            pending.push_back({item[0].asString(),
+                               {item[1].asString(), item[2].asString(), item[3].asString()}});
+        }
+    } catch (const Json::Exception&) {
+        pending.clear();  // a damaged journal helps nobody
+    }
+}
+
+std::vector<RemovalJournal::Entry> RemovalJournal::entries(const std::string& deviceId) const {
+    std::vector<Entry> found;
+    for (const auto& [device, entry] : pending) {
+        if (device == deviceId) found.push_back(entry);
+    }
+    return found;
+}
+
+void RemovalJournal::add(const std::string& deviceId, const std::vector<Entry>& sent) {
+    if (sent.empty()) return;
+    for (const Entry& entry : sent) pending.push_back({deviceId, entry});
+    save();
+}
+
+void RemovalJournal::clear(const std::string& deviceId) {
+    const std::size_t before = pending.size();
+    std::erase_if(pending, [&](const auto& item) { return item.first == deviceId; });
+    if (pending.size() != before) save();
+}
+
+void RemovalJournal::save() const {
+    if (pending.empty()) {
+        std::remove(path.c_str());
+        return;
+    }
+    Json::Value root(Json::arrayValue);
+    for (const auto& [device, entry] : pending) {
+        Json::Value item(Json::arrayValue);
+        item.append(device);
+        item.append(entry.artist);
+        item.append(entry.album);
+        item.append(entry.fileName);
+        root.append(item);
+    }
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << Json::writeString(builder, root);
+        if (!out) {
+            Logger::log("Synchronizer", "Could not write " + temporary);
+            return;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        Logger::log("Synchronizer", "Could not write " + path);
+    }
+}
+
+}  // namespace media
