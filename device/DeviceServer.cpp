@@ -120,6 +120,11 @@ void DeviceServer::run() {
     }
 }
 
+void DeviceServer::serveConnection(int fd) {
+    ClientConnection client(fd, options.idleTimeoutSeconds);
+    serve(client);
+}
+
 void DeviceServer::serve(ClientConnection& client) {
     std::string line;
     while (!stopping) {

@@ -28,6 +28,9 @@ public:
     int listen();
     // Accepts and serves clients, one at a time, until stop(). Call after listen().
     void run();
+    // Serves one already connected client socket until it closes, taking ownership of it (for
+    // tests and fuzzing; run() does this for every accepted client).
+    void serveConnection(int fd);
     // Ends run() and the current client. Any thread.
     void stop();
     // Arms a fault from now on (for tests). Any thread.

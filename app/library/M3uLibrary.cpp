@@ -33,15 +33,22 @@ std::vector<LibraryItem> M3uLibrary::parse(const QByteArray& text, const QString
             }
             continue;
         }
-        QString path = line;
-        if (line.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-            path = QUrl::fromEncoded(raw.trimmed()).toLocalFile();
-        } else if (QFileInfo(line).isRelative()) {
-            path = QDir(base).filePath(line);
-        }
         LibraryItem item;
-        const QFileInfo file(path);
-        if (!path.isEmpty() && file.isFile()) item.location = file.absoluteFilePath();
+        // Blanks around an entry are usually stray, but may belong to the file's name.
+        const QString untrimmed = decode(raw);
+        for (const QString& candidate : {untrimmed, line}) {
+            QString path = candidate;
+            if (candidate.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+                path = QUrl::fromEncoded(candidate.toUtf8()).toLocalFile();
+            } else if (QFileInfo(candidate).isRelative()) {
+                path = QDir(base).filePath(candidate);
+            }
+            const QFileInfo file(path);
+            if (!path.isEmpty() && file.isFile()) {
+                item.location = file.absoluteFilePath();
+                break;
+            }
+        }
         item.title = pendingTitle;
         pendingTitle.clear();
         items.push_back(std::move(item));

@@ -1,5 +1,6 @@
 #include "XmlLibrary.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <cstring>
@@ -37,8 +38,18 @@ std::optional<QString> localFile(const QString& location, const QUrl& base) {
 }  // namespace
 
 std::unique_ptr<XmlLibrary> XmlLibrary::load(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + QStringLiteral(": ") + file.errorString();
+        return nullptr;
+    }
+    return parse(file.readAll(), path, error);
+}
+
+std::unique_ptr<XmlLibrary> XmlLibrary::parse(const QByteArray& xml, const QString& path, QString& error) {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_file(path.toLocal8Bit().constData());
+    const pugi::xml_parse_result parsed =
+        document.load_buffer(xml.constData(), static_cast<std::size_t>(xml.size()));
     if (!parsed) {
         error = QStringLiteral("%1: %2 at byte %3")
                     .arg(path, QString::fromUtf8(parsed.description()))

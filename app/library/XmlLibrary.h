@@ -9,6 +9,8 @@ class XmlLibrary : public MusicLibrary {
 public:
     // Parses the file; null (with the reason in error) when it is not such a library.
     static std::unique_ptr<XmlLibrary> load(const QString& path, QString& error);
+    // The same from the file's bytes; path names the file for relative locations and messages.
+    static std::unique_ptr<XmlLibrary> parse(const QByteArray& xml, const QString& path, QString& error);
 
     std::vector<LibraryPlaylist> allPlaylists() const override { return playlists; }
     QString origin() const override { return path; }

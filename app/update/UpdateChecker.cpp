@@ -105,18 +105,24 @@ bool UpdateChecker::isUpdateAvailable() {
         if (!error.isEmpty()) qCWarning(lcUpdate).noquote() << "Update Checker error:" << error;
         return false;
     }
-    pugi::xml_document document;
-    if (!document.load_buffer(feed->constData(), static_cast<std::size_t>(feed->size()))) return false;
-    const std::optional<QString> newest = firstValue(document, "/update/version");
-    if (!newest) return false;
-    const std::optional<QString> source = firstValue(document, "/update/source");
-    if (!source) return false;
-    const bool newer = VersionComparator::isVersion(*newest, Environment::sharedEnv().getAppVersion());
+    const std::optional<std::pair<QString, QString>> found = parseFeed(*feed);
+    if (!found) return false;
+    const bool newer = VersionComparator::isVersion(found->first, Environment::sharedEnv().getAppVersion());
     if (newer) {
-        version = newest;
-        versionLocation = source;
+        version = found->first;
+        versionLocation = found->second;
     }
     return newer;
+}
+
+std::optional<std::pair<QString, QString>> UpdateChecker::parseFeed(const QByteArray& feed) {
+    pugi::xml_document document;
+    if (!document.load_buffer(feed.constData(), static_cast<std::size_t>(feed.size()))) return std::nullopt;
+    const std::optional<QString> newest = firstValue(document, "/update/version");
+    if (!newest) return std::nullopt;
+    const std::optional<QString> source = firstValue(document, "/update/source");
+    if (!source) return std::nullopt;
+    return std::make_pair(*newest, *source);
 }
 
 bool UpdateChecker::downloadUpdate() {

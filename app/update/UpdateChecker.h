@@ -28,6 +28,9 @@ public:
     static QString statsQuery(const QString& id, const QString& version, const QString& os,
                               const QString& user);
 
+    // The version and the package address of a feed; nothing when it is not XML or lacks either.
+    static std::optional<std::pair<QString, QString>> parseFeed(const QByteArray& feed);
+
     // Sends the statistics request (blocking, at most 5 s); every failure is ignored. Makes and
     // keeps the installation identifier "uuid_quillory" the first time. Any thread.
     void updateStats();

@@ -187,6 +187,11 @@ std::string CTcpClient::receiveLine() {
     return line;
 }
 
+void CTcpClient::adoptSocket(int connectedSocket) {
+    closeclient();
+    socketFd = connectedSocket;
+}
+
 void CTcpClient::setCork(bool on) {
     const int value = on ? 1 : 0;
     setsockopt(socketFd, IPPROTO_TCP, TCP_CORK, &value, sizeof value);

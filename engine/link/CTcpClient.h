@@ -35,6 +35,9 @@ public:
     // or the read fails or times out. A line of kMaxReplyLineBytes without an end is returned
     // as it is, without terminator; the caller treats it as malformed.
     std::string receiveLine();
+    // Takes an already connected stream socket instead of connecting (tests and fuzzing feed
+    // replies through a socket pair this way). The client then owns it.
+    void adoptSocket(int connectedSocket);
     // While corked, small sends are gathered into full segments; uncorking pushes what is held.
     // Used around a file so that its 1 KiB chunks do not each wait for an acknowledgement.
     void setCork(bool on);

@@ -50,6 +50,9 @@ public:
     // Streams the local file in 1 KiB chunks, checking the cancel flag before each.
     void transmitFile(std::string location);
 
+    // Uses an already connected stream socket as the connection, without a handshake (for
+    // tests and fuzzing). The transfer then owns it.
+    void attach(int connectedSocket) { client.adoptSocket(connectedSocket); }
     // Time-outs for the next init(), in ms (defaults in link/LinkLimits.h).
     void setTimeouts(int connectMs, int idleMs);
 
