@@ -49,21 +49,13 @@ public:
     void onSyncStatus(int, std::string) override {}
 };
 
-// Peak resident memory in KiB since the last reset.
-long peakKiB() {
+// A memory figure of /proc/self/status in KiB: "VmHWM:" the peak since the last reset,
+// "VmRSS:" the current size.
+long statusKiB(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    }
-    return 0;
-}
-
-long currentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
     }
     return 0;
 }
@@ -83,7 +75,7 @@ Figure timedSync(const std::vector<itunesinfo::ITunesMediaFile>& tracks,
     ServerConnectInfo kept;
     QuietCallback callback;
     resetPeak();
-    const long before = currentKiB();
+    const long before = statusKiB("VmRSS:");
     const auto start = std::chrono::steady_clock::now();
     {
         Synchronizer synchronizer(transfer, kept, tracks, {}, playlists, folder);
@@ -91,7 +83,7 @@ Figure timedSync(const std::vector<itunesinfo::ITunesMediaFile>& tracks,
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {seconds, (peakKiB() - before) / 1024};
+    return {seconds, (statusKiB("VmHWM:") - before) / 1024};
 }
 
 }  // namespace

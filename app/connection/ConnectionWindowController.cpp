@@ -13,26 +13,15 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "SheetDialog.h"
+
 #include "ConnectionAttempt.h"
 #include "DiscoveryReceiver.h"
 
-namespace {
-
-// A dialog whose Escape and close box end the sheet through the controller.
-class Sheet : public QDialog {
-public:
-    Sheet(QWidget* parent, std::function<void()> closing) : QDialog(parent), closing(std::move(closing)) {}
-    void reject() override { closing(); }
-
-private:
-    std::function<void()> closing;
-};
-
-}  // namespace
 
 ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
     : QObject(mainWindow), mainWindow(mainWindow) {
-    connectionWindow = new Sheet(mainWindow, [this] { cancelConnectionWindow(); });
+    connectionWindow = new SheetDialog(mainWindow, [this] { cancelConnectionWindow(); });
     connectionWindow->setWindowTitle(tr("Connect to your Android device"));
     connectionWindow->setWindowModality(Qt::WindowModal);
     connectionWindow->setMinimumSize(620, 300);

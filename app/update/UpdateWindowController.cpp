@@ -8,26 +8,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "SheetDialog.h"
+
 #include "Environment.h"
 #include "Installer.h"
 #include "UpdateChecker.h"
 
-namespace {
-
-// Escape and the close box skip, as the Skip button does.
-class Sheet : public QDialog {
-public:
-    Sheet(QWidget* parent, std::function<void()> skipping) : QDialog(parent), skipping(std::move(skipping)) {}
-    void reject() override { skipping(); }
-
-private:
-    std::function<void()> skipping;
-};
-
-}  // namespace
 
 UpdateWindowController::UpdateWindowController(QWidget* mainWindow) : QObject(mainWindow) {
-    sheet = new Sheet(mainWindow, [this] {
+    sheet = new SheetDialog(mainWindow, [this] {
         if (btnSkip->isEnabled()) skip();
     });
     sheet->setWindowTitle(tr("Software Update"));
