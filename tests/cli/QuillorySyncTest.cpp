@@ -75,7 +75,7 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
     const std::map<std::string, std::string> tree = device.tree();
     const std::map<std::string, std::string> sources{
         {"Aurora Tones/Northern Lights/01 First Light.mp3", "Aurora Tones/Northern Lights/01 First Light.mp3"},
-        {"Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3", "Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3"},
+        {"Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3", "Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3"},
         {"Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg", "Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"},
         {"Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus", "Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"},
         {"Day_Night Ensemble/Dusk_ Live_Unplugged/AlbumArt.jpg", "Day-Night Ensemble/Dusk - Live/cover.jpg"},
@@ -91,7 +91,7 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
     for (const auto& [name, bytes] : tree) names.insert(name);
     EXPECT_EQ(names, (std::set<std::string>{
                          "Aurora Tones/Northern Lights/01 First Light.mp3",
-                         "Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3",
+                         "Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3",
                          "Aurora Tones/Northern Lights/AlbumArt.jpg",
                          "Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg",
                          "Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus",

@@ -61,8 +61,8 @@ TEST_F(MusicProviderTest, XmlLibraryNamesAndRecords) {
               (QStringList{
                   QStringLiteral("Aurora Tones|Northern Lights|01 First Light.mp3|%1|%2|Morning Mix,Café Nights")
                       .arg(size("Aurora Tones/Northern Lights/01 First Light.mp3")).arg(nl),
-                  QStringLiteral("Aurora Tones|Northern Lights|02 Rock'n'Roll: Part 1.mp3|%1|%2|Morning Mix")
-                      .arg(size("Aurora Tones/Northern Lights/02 Rock'n'Roll: Part 1.mp3")).arg(nl),
+                  QStringLiteral("Aurora Tones|Northern Lights|02 Rock'n'Roll: Take 1.mp3|%1|%2|Morning Mix")
+                      .arg(size("Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3")).arg(nl),
                   QStringLiteral("Day/Night Ensemble|Dusk: Live/Unplugged|02 Evening [Reprise].opus|%1|%2|Morning Mix,Café Nights")
                       .arg(size("Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus")).arg(dusk),
                   QStringLiteral("Sigrún Ó|Kyrrð|01 Þögn.flac|%1|%2|Focus: Deep Work,Café Nights")
