@@ -117,10 +117,11 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
 
 TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
     DeviceOptions slow;
-    slow.fault.parse("slow:syncmedia:1000000");
+    slow.fault.parse("slow:syncmedia:2000000");
     DeviceFixture device(slow);
     TempDir library;
-    std::string big(6 * 1024 * 1024, '\0');
+    // Far larger than the socket buffers, so that the file is still being sent at the Ctrl-C.
+    std::string big(24 * 1024 * 1024, '\0');
     std::mt19937 random(7);
     for (char& byte : big) byte = static_cast<char>(random());
     library.write("music/big.mp3", big);
