@@ -280,7 +280,7 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         {"cancel during a file", "slow:syncmedia:2000000", 1, "error_cancel",
          [cancelOn](Cell& cell) {
              // Larger than the socket buffers, so that the transfer is still running.
-             cell.write({kNew.artist, kNew.album, kNew.file, 8 * 1024 * 1024});
+             cell.write({kNew.artist, kNew.album, kNew.file, 24 * 1024 * 1024});
              cancelOn(kNew.file, 100)(cell);
          }},
         {"track deleted locally mid-sync", "", 1, "success",

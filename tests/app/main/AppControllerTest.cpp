@@ -191,14 +191,14 @@ TEST_F(AppControllerTest, ErrorSheetRetryAndReconnect) {
 
 TEST_F(AppControllerTest, CancelDuringALargeFile) {
     testsupport::TempDir library;
-    std::string big(4 * 1024 * 1024, '\0');
+    std::string big(24 * 1024 * 1024, '\0');
     std::mt19937 random(3);
     for (char& byte : big) byte = static_cast<char>(random());
     library.write("music/big.mp3", big);
     library.write("lists/Big.m3u", "../music/big.mp3\n");
     qputenv("QUILLORY_LIBRARY", QByteArray::fromStdString(library.file("lists")));
     DeviceOptions slow;
-    slow.fault.parse("slow:syncmedia:500000");
+    slow.fault.parse("slow:syncmedia:2000000");
     DeviceFixture device(slow);
     AppController app;
     connectTo(app, device.port());
