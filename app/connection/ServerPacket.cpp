@@ -1,17 +1,11 @@
 #include "ServerPacket.h"
 
-#include <json/json.h>
-
-#include <memory>
+#include "util/JsonInput.h"
 
 std::optional<ServerPacket> ServerPacket::fromDatagram(const char* bytes, std::size_t length) {
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value message;
-    std::string errors;
-    if (!reader->parse(bytes, bytes + length, &message, &errors) || !message.isObject()) {
-        return std::nullopt;
-    }
+    const std::optional<Json::Value> parsed = JsonInput::parse(std::string_view(bytes, length));
+    if (!parsed || !parsed->isObject()) return std::nullopt;
+    const Json::Value& message = *parsed;
     ServerPacket packet;
     if (message.isMember("ip")) {
         if (!message["ip"].isString()) return std::nullopt;
@@ -19,7 +13,9 @@ std::optional<ServerPacket> ServerPacket::fromDatagram(const char* bytes, std::s
     }
     if (message.isMember("port")) {
         const Json::Value& port = message["port"];
-        if (!port.isIntegral() || port.asLargestInt() < 0 || port.asLargestInt() > 65535) {
+        // isInt64 first: asLargestInt throws for a whole number beyond its range.
+        if (!port.isIntegral() || !port.isInt64() || port.asLargestInt() < 0 ||
+            port.asLargestInt() > 65535) {
             return std::nullopt;
         }
         packet.port = QString::number(port.asLargestInt());

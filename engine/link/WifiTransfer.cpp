@@ -1,15 +1,15 @@
 #include "link/WifiTransfer.h"
 
-#include <json/json.h>
+#include <json/value.h>
 
 #include <atomic>
-#include <memory>
-#include <sstream>
+#include <optional>
 
 #include "link/CSockException.h"
 #include "link/CommandFormatter.h"
 #include "media/CMediaException.h"
 #include "util/FileTester.h"
+#include "util/JsonInput.h"
 #include "util/Logger.h"
 #include "util/Utils.h"
 
@@ -23,9 +23,9 @@ void log(const std::string& message) {
     Logger::log(kTag, message);
 }
 
-// Parses one reply line as jsoncpp's Reader did (comments allowed, text after the first value
-// ignored). Throws CMediaCommunicationException for anything that is not a JSON object, so no
-// jsoncpp exception can escape a later member access.
+// Parses one reply line (comments allowed, text after the first value ignored, as the device
+// protocol has always been read). Anything that is not a JSON object, nested too deep included,
+// is a communication error, so no jsoncpp exception can escape a later member access.
 Json::Value parseReply(const std::string& line) {
     if (line.empty() || (line.back() != '\n' && line.back() != '\r')) {
         const std::string message = "reply line exceeds " +
@@ -34,23 +34,18 @@ Json::Value parseReply(const std::string& line) {
         log(message);
         throw media::CMediaCommunicationException(message);
     }
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = true;
-    builder["failIfExtra"] = false;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value reply;
-    std::string errors;
-    if (!reader->parse(line.data(), line.data() + line.size(), &reply, &errors)) {
+    const std::optional<Json::Value> reply = JsonInput::parse(line);
+    if (!reply) {
         const std::string message = "json parse failed : " + line;
         log(message);
         throw media::CMediaCommunicationException(message);
     }
-    if (!reply.isObject()) {
+    if (!reply->isObject()) {
         const std::string message = "reply is not a JSON object : " + line;
         log(message);
         throw media::CMediaCommunicationException(message);
     }
-    return reply;
+    return *reply;
 }
 
 // A reply member as text: strings as they are, null as "", booleans and numbers in their JSON

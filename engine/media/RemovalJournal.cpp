@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <optional>
 #include <utility>
 
+#include "util/JsonInput.h"
 #include "util/Logger.h"
 
 namespace media {
@@ -14,21 +16,17 @@ namespace media {
 RemovalJournal::RemovalJournal(std::string file) : path(std::move(file)) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
-    Json::CharReaderBuilder builder;
-    Json::Value root;
-    std::string errors;
-    try {
-        if (!Json::parseFromStream(builder, in, &root, &errors) || !root.isArray()) return;
-        for (const Json::Value& item : root) {
-            if (!item.isArray() || item.size() != 4) continue;
-            bool text = true;
-            for (const Json::Value& field : item) text = text && field.isString();
-            if (!text) continue;
-            pending.push_back({item[0].asString(),
-                               {item[1].asString(), item[2].asString(), item[3].asString()}});
-        }
-    } catch (const Json::Exception&) {
-        pending.clear();  // a damaged journal helps nobody
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A damaged journal helps nobody: it reads as empty.
+    const std::optional<Json::Value> root = JsonInput::parse(text);
+    if (!root || !root->isArray()) return;
+    for (const Json::Value& item : *root) {
+        if (!item.isArray() || item.size() != 4) continue;
+        bool text = true;
+        for (const Json::Value& field : item) text = text && field.isString();
+        if (!text) continue;
+        pending.push_back(
+            {item[0].asString(), {item[1].asString(), item[2].asString(), item[3].asString()}});
     }
 }
 

@@ -26,7 +26,8 @@ DeviceOptions withFault(const std::string& fault, const std::string& protocol = 
 
 // A transfer connected to the fixture (handshake done).
 struct Connected {
-    explicit Connected(DeviceFixture& device, int* flag = nullptr) : transfer(flag ? flag : &cancel) {
+    explicit Connected(DeviceFixture& device, int* flag = nullptr)
+        : transfer(flag ? flag : &cancel) {
         transfer.setHost("127.0.0.1");
         transfer.setPort(device.port());
         transfer.setTimeouts(2000, 5000);
@@ -67,11 +68,15 @@ TEST(WifiTransferTest, HandshakeDescribesTheDevice) {
     // The connection dialog's second "version" exchange returns the whole reply.
     const std::map<std::string, std::string> reply =
         link.transfer.sendCommand({{"command", "version"}, {"number", "quillorymacbeta"}});
-    EXPECT_EQ(reply, (std::map<std::string, std::string>{
-                         {"response", "ok"}, {"versionname", "2.3"}, {"versioncode", "23"},
-                         {"package", "com.quillory.device"}, {"deviceid", "dev-42"},
-                         {"devicename", "Bench Phone"}, {"synclocation", "/sdcard/Music"},
-                         {"extra", ""}, {"server.protocol.version", "2.0"}}));
+    EXPECT_EQ(reply, (std::map<std::string, std::string>{{"response", "ok"},
+                                                         {"versionname", "2.3"},
+                                                         {"versioncode", "23"},
+                                                         {"package", "com.quillory.device"},
+                                                         {"deviceid", "dev-42"},
+                                                         {"devicename", "Bench Phone"},
+                                                         {"synclocation", "/sdcard/Music"},
+                                                         {"extra", ""},
+                                                         {"server.protocol.version", "2.0"}}));
     link.transfer.free();
     EXPECT_EQ(device.commandLog(), kVersionLine + kVersionLine);
 }
@@ -117,28 +122,32 @@ TEST(WifiTransferTest, EachOperationsBytesOnTheWire) {
     const std::string album = "\"album\" : \"Post _Live_\"";
     const std::string raw = "\"album\" : \"Post \\\"Live\\\"\"";
     EXPECT_EQ(device.commandLog(),
-              kVersionLine +
-                  "{    " + album + ",    " + artist +
+              kVersionLine + "{    " + album + ",    " + artist +
                   ",    \"command\" : \"syncmedia\",    \"filename\" : \"01 t.mp3\",    "
                   "\"size\" : \"2500\" } \n"
-                  "{    " + album + ",    " + artist +
+                  "{    " +
+                  album + ",    " + artist +
                   ",    \"command\" : \"syncart\",    \"filename\" : \"AlbumArt.jpg\",    "
                   "\"size\" : \"4\" } \n"
                   "{    \"command\" : \"syncplaylist\",    \"filename\" : \"Mix.m3u\",    "
                   "\"size\" : \"19\" } \n"
-                  "{    " + raw + ",    " + artist +
+                  "{    " +
+                  raw + ",    " + artist +
                   ",    \"command\" : \"check_and_refresh_existing\",    \"dorefresh\" : "
                   "\"yes\",    \"filename\" : \"01 t.mp3\",    \"size\" : \"2500\" } \n"
-                  "{    " + raw + ",    " + artist +
+                  "{    " +
+                  raw + ",    " + artist +
                   ",    \"command\" : \"check_and_refresh_existing\",    \"dorefresh\" : "
                   "\"no\",    \"filename\" : \"02 gone.mp3\",    \"size\" : \"2500\" } \n"
-                  "{    " + album + ",    " + artist +
+                  "{    " +
+                  album + ",    " + artist +
                   ",    \"command\" : \"delete\",    \"filename\" : \"01 t.mp3\" } \n"
                   "{    \"command\" : \"removeplaylists\" } \n"
                   "{    \"command\" : \"bye\" } \n");
     // The delete removed the track (and nothing else); the playlists are gone.
-    EXPECT_EQ(device.tree(),
-              (std::map<std::string, std::string>{{"Bj\xc3\xb6rk/Post _Live_/AlbumArt.jpg", "jpeg"}}));
+    EXPECT_EQ(
+        device.tree(),
+        (std::map<std::string, std::string>{{"Bj\xc3\xb6rk/Post _Live_/AlbumArt.jpg", "jpeg"}}));
 }
 
 TEST(WifiTransferTest, FileSizesAroundTheChunk) {
@@ -290,6 +299,12 @@ TEST(WifiTransferTest, RepliesNoDeviceAppSends) {
         {"{\"response\":{\"a\":1}}\n",
          "error_communication: reply member response is not text : {\"response\":{\"a\":1}}\n"},
         {"{\"response\":\"ok\"} // trailing words\n", "unknown||unknown"},
+        // Nested past the reader's limit: once a crash of the whole program.
+        {std::string(1000, '[') + "\n",
+         "error_communication: json parse failed : " + std::string(1000, '[') + "\n"},
+        {"{\"response\":\"ok\",\"extra\":" + std::string(100, '[') + "\n",
+         "error_communication: json parse failed : {\"response\":\"ok\",\"extra\":" +
+             std::string(100, '[') + "\n"},
         {std::string(mycsocks::kMaxReplyLineBytes + 5, ' '),
          "error_communication: reply line exceeds 1048576 bytes without a line end"},
     };
