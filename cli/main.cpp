@@ -16,9 +16,9 @@
 #include "ConnectionAttempt.h"
 #include "DiscoveryReceiver.h"
 #include "Environment.h"
+#include "LibraryLocator.h"
 #include "MusicLibrary.h"
 #include "MusicProvider.h"
-#include "LibraryLocator.h"
 #include "SyncInvoker.h"
 #include "TerminalProgress.h"
 
@@ -38,9 +38,9 @@ void say(FILE* to, const QString& text) {
 
 int exitCodeFor(const QString& kind) {
     static const QHash<QString, int> codes{
-        {QStringLiteral("error_connect"), 3},       {QStringLiteral("error_disconnect"), 4},
-        {QStringLiteral("error_refused"), 5},       {QStringLiteral("error_communication"), 6},
-        {QStringLiteral("error_db"), 7},            {QStringLiteral("error"), 8},
+        {QStringLiteral("error_connect"), 3}, {QStringLiteral("error_disconnect"), 4},
+        {QStringLiteral("error_refused"), 5}, {QStringLiteral("error_communication"), 6},
+        {QStringLiteral("error_db"), 7},      {QStringLiteral("error"), 8},
         {QStringLiteral("error_cancel"), 130}};
     return codes.value(kind, 8);
 }
@@ -79,7 +79,8 @@ int discover(double seconds) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
-    if (seen.isEmpty()) say(stderr, QStringLiteral("quillory-sync: no device app announced itself"));
+    if (seen.isEmpty())
+        say(stderr, QStringLiteral("quillory-sync: no device app announced itself"));
     return seen.isEmpty() ? 1 : 0;
 }
 
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
         std::fputs(CliOptions::help().toUtf8().constData(), stdout);
         return 0;
     }
-    if (!options->verbose) QLoggingCategory::setFilterRules(QStringLiteral("quillory.*.debug=false"));
+    if (!options->verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("quillory.*.debug=false"));
     if (options->action == CliOptions::Action::Discover) return discover(options->discoverSeconds);
 
     Environment& environment = Environment::sharedEnv();
@@ -111,14 +113,17 @@ int main(int argc, char** argv) {
     FILE* errors = fdopen(realStderr, "w");
     setvbuf(errors, nullptr, _IONBF, 0);
 
-    const QString libraryPath = options->library.isEmpty() ? LibraryLocator::locate() : options->library;
+    const QString libraryPath =
+        options->library.isEmpty() ? LibraryLocator::locate() : options->library;
     if (libraryPath.isEmpty()) {
-        say(errors, QStringLiteral("quillory-sync: no music library found; name one with --library"));
+        say(errors,
+            QStringLiteral("quillory-sync: no music library found; name one with --library"));
         return 2;
     }
     const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(libraryPath);
     if (!library) {
-        say(errors, QStringLiteral("quillory-sync: cannot open the music library %1").arg(libraryPath));
+        say(errors,
+            QStringLiteral("quillory-sync: cannot open the music library %1").arg(libraryPath));
         return 2;
     }
     const QStringList available = MusicProvider::getPlaylistNames(library.get());
@@ -130,7 +135,8 @@ int main(int argc, char** argv) {
     QStringList chosen;
     for (const QString& name : options->all ? available : options->playlists) {
         if (!available.contains(name)) {
-            say(errors, QStringLiteral("quillory-sync: the library has no playlist \"%1\"").arg(name));
+            say(errors,
+                QStringLiteral("quillory-sync: the library has no playlist \"%1\"").arg(name));
             return 2;
         }
         if (!chosen.contains(name)) chosen << name;
@@ -149,7 +155,8 @@ int main(int argc, char** argv) {
                          serverInfo->value(QStringLiteral("synclocation"))));
 
     const QList<ITunesMediaFileObc> tracks =
-        MusicProvider::getMusicMediaFiles(library.get(), chosen).value_or(QList<ITunesMediaFileObc>());
+        MusicProvider::getMusicMediaFiles(library.get(), chosen)
+            .value_or(QList<ITunesMediaFileObc>());
 
     TerminalProgress progress(stdout);
     SyncInvoker invoker;
@@ -169,8 +176,15 @@ int main(int argc, char** argv) {
         say(errors, QStringLiteral("quillory-sync: %1: %2").arg(result.type(), result.message()));
         return exitCodeFor(result.type());
     }
-    say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")
-                    .arg(tracks.size())
-                    .arg(chosen.size()));
+    if (result.declinedFiles.isEmpty()) {
+        say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")
+                        .arg(tracks.size())
+                        .arg(chosen.size()));
+        return 0;
+    }
+    say(stdout, QStringLiteral("Sync finished, but the device declined %1 files; the next sync "
+                               "offers them again:")
+                    .arg(result.declinedFiles.size()));
+    for (const QString& file : result.declinedFiles) say(stdout, QStringLiteral("  ") + file);
     return 0;
 }

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "Environment.h"
+#include "SyncStatusCallbackImpl.h"
 #include "link/WifiTransfer.h"
 #include "media/CMediaException.h"
 #include "media/Synchronizer.h"
-#include "SyncStatusCallbackImpl.h"
 
 Q_LOGGING_CATEGORY(lcInvoker, "quillory.sync")
 
@@ -33,8 +33,7 @@ void SyncInvoker::fireNotification(const Notification& notification) {
     center.post(notification);
 }
 
-SyncResult SyncInvoker::sync(const QString& host, const QString& port,
-                             const QStringList& playlists,
+SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QStringList& playlists,
                              const QList<ITunesMediaFileObc>& mediaFiles,
                              const QMap<QString, QString>& serverInfo) {
     SyncResult result;
@@ -74,7 +73,9 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port,
     Environment::install(environment.workingDir(), environment.databaseFile());
     const std::string workingDir = environment.workingDir().toStdString();
     qCInfo(lcInvoker) << "ServerInfo is" << serverInfo;
-    auto value = [&](const char* key) { return serverInfo.value(QLatin1String(key)).toStdString(); };
+    auto value = [&](const char* key) {
+        return serverInfo.value(QLatin1String(key)).toStdString();
+    };
     ServerConnectInfo info(value("versionname"), value("versioncode"), value("package"),
                            host.toStdString(), portNumber(port), value("deviceid"),
                            value("devicename"), value("synclocation"), value("extra"));
@@ -90,16 +91,17 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port,
         try {
             synchronizer.sync(&callback);
             result.result = QStringLiteral("success");
+            for (const std::string& file : synchronizer.getDeclinedFiles()) {
+                result.declinedFiles << QString::fromStdString(file);
+            }
             result.exceptionDetails.reset();
         } catch (const media::CMediaException& error) {
             const QString type = QString::fromUtf8(error.what());
             const QString message = QString::fromStdString(error.message);
-            qCWarning(lcInvoker).noquote()
-                << "MediaException occured while syncing type" << type << ", description"
-                << message;
-            result.exceptionDetails =
-                QMap<QString, QString>{{QStringLiteral("type"), type},
-                                       {QStringLiteral("message"), message}};
+            qCWarning(lcInvoker).noquote() << "MediaException occured while syncing type" << type
+                                           << ", description" << message;
+            result.exceptionDetails = QMap<QString, QString>{{QStringLiteral("type"), type},
+                                                             {QStringLiteral("message"), message}};
             result.result = QStringLiteral("exception");
         }
     }

@@ -183,7 +183,7 @@ bool WifiTransfer::sendFile(const Members& command, const std::string& location)
         if (command.at("command") != "syncplaylist") {
             const std::string message = "the device declined " + name;
             log(message);
-            throw media::CMediaRefusedException(message);
+            throw media::CMediaDeclinedException(message);
         }
         return true;
     }

@@ -61,7 +61,7 @@ private:
     void sendLine(const std::string& line);
     // The file-sending exchange shared by syncMedia, syncArt and syncPlaylist; returns the
     // second reply's outcome. A track or art file the device declines (a first reply neither
-    // "ok" nor "fail") raises CMediaRefusedException; a declined playlist returns true.
+    // "ok" nor "fail") raises CMediaDeclinedException; a declined playlist returns true.
     bool sendFile(const std::map<std::string, std::string>& command, const std::string& location);
     bool cancelled() const;
 

@@ -10,11 +10,11 @@ const char* CMediaException::what() const noexcept {
     return "error";
 }
 
-#define QUILLORY_MEDIA_EXCEPTION(Class, kind)                                      \
-    Class::Class(std::string message) : CMediaException(std::move(message)) {}     \
-    Class::~Class() = default;                                                     \
-    const char* Class::what() const noexcept {                                     \
-        return kind;                                                               \
+#define QUILLORY_MEDIA_EXCEPTION(Class, kind)                                  \
+    Class::Class(std::string message) : CMediaException(std::move(message)) {} \
+    Class::~Class() = default;                                                 \
+    const char* Class::what() const noexcept {                                 \
+        return kind;                                                           \
     }
 
 QUILLORY_MEDIA_EXCEPTION(CDBException, "error_db")
@@ -25,5 +25,9 @@ QUILLORY_MEDIA_EXCEPTION(CMediaCommunicationException, "error_communication")
 QUILLORY_MEDIA_EXCEPTION(CCancelException, "error_cancel")
 
 #undef QUILLORY_MEDIA_EXCEPTION
+
+CMediaDeclinedException::CMediaDeclinedException(std::string message)
+    : CMediaRefusedException(std::move(message)) {}
+CMediaDeclinedException::~CMediaDeclinedException() = default;
 
 }  // namespace media

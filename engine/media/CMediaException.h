@@ -10,7 +10,7 @@
 namespace media {
 
 class QUILLORY_EXPORT CMediaException : public std::exception {
-public:
+  public:
     explicit CMediaException(std::string message);
     ~CMediaException() override;
     // "error"
@@ -21,7 +21,7 @@ public:
 
 // The media cache failed: SQLite's message for the connection.
 class QUILLORY_EXPORT CDBException : public CMediaException {
-public:
+  public:
     explicit CDBException(std::string message);
     ~CDBException() override;
     const char* what() const noexcept override;  // "error_db"
@@ -29,7 +29,7 @@ public:
 
 // The device app could not be reached.
 class QUILLORY_EXPORT CMediaConnectException : public CMediaException {
-public:
+  public:
     explicit CMediaConnectException(std::string message);
     ~CMediaConnectException() override;
     const char* what() const noexcept override;  // "error_connect"
@@ -37,7 +37,7 @@ public:
 
 // An open connection failed, or a reply came without its status.
 class QUILLORY_EXPORT CMediaDisconnectException : public CMediaException {
-public:
+  public:
     explicit CMediaDisconnectException(std::string message);
     ~CMediaDisconnectException() override;
     const char* what() const noexcept override;  // "error_disconnect"
@@ -45,15 +45,23 @@ public:
 
 // The device app answered "fail"; the message is its reason.
 class QUILLORY_EXPORT CMediaRefusedException : public CMediaException {
-public:
+  public:
     explicit CMediaRefusedException(std::string message);
     ~CMediaRefusedException() override;
     const char* what() const noexcept override;  // "error_refused"
 };
 
+// The device app declined one file (a first reply neither "ok" nor "fail"): nothing of it was
+// sent. The sync driver skips that file and goes on; other callers see a refusal.
+class QUILLORY_EXPORT CMediaDeclinedException : public CMediaRefusedException {
+  public:
+    explicit CMediaDeclinedException(std::string message);
+    ~CMediaDeclinedException() override;
+};
+
 // A reply that could not be understood.
 class QUILLORY_EXPORT CMediaCommunicationException : public CMediaException {
-public:
+  public:
     explicit CMediaCommunicationException(std::string message);
     ~CMediaCommunicationException() override;
     const char* what() const noexcept override;  // "error_communication"
@@ -61,7 +69,7 @@ public:
 
 // A file transfer saw the cancel flag set.
 class QUILLORY_EXPORT CCancelException : public CMediaException {
-public:
+  public:
     explicit CCancelException(std::string message);
     ~CCancelException() override;
     const char* what() const noexcept override;  // "error_cancel"

@@ -10,10 +10,11 @@ public:
     // Opens the connection and performs the handshake. Throws the CMediaException family.
     virtual void init() = 0;
     // Stores the local file on the device as artistDir/albumDir/fileName. Throws on failure
-    // or cancel.
+    // or cancel; CMediaDeclinedException when the device declines the file (nothing was sent
+    // and the connection stays usable).
     virtual void syncMedia(std::string location, std::string artistDir, std::string albumDir,
                            std::string fileName) = 0;
-    // Stores the image on the device under that name. Throws on failure or cancel.
+    // Stores the image on the device under that name. Throws as syncMedia does.
     virtual void syncArt(std::string location, std::string artistDir, std::string albumDir,
                          std::string fileName) = 0;
     // Deletes that file on the device.

@@ -8,15 +8,30 @@ void MediaCache::StatementCloser::operator()(sqlite3_stmt* statement) const {
     sqlite3_finalize(statement);
 }
 
-MediaCache::MarkBatch::MarkBatch(MediaCache& cache)
-    : cache(cache),
-      open(cache.db != nullptr &&
-           sqlite3_exec(cache.db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {}
+MediaCache::MarkBatch::MarkBatch(MediaCache& cache) : cache(cache), open(false) {
+    if (cache.db == nullptr) throw media::CDBException(cache.errorMessage());
+    if (sqlite3_exec(cache.db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        throw media::CDBException(cache.errorMessage());
+    }
+    open = true;
+}
 
 MediaCache::MarkBatch::~MarkBatch() {
-    if (open && sqlite3_exec(cache.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_exec(cache.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (open) sqlite3_exec(cache.db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void MediaCache::MarkBatch::commit() {
+    if (!open) return;
+    if (sqlite3_exec(cache.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string message = "cannot commit the marks: " + cache.errorMessage();
+        // A failed COMMIT may leave the transaction open; end it so the connection is usable.
+        if (sqlite3_get_autocommit(cache.db) == 0) {
+            sqlite3_exec(cache.db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        open = false;
+        throw media::CDBException(message);
     }
+    open = false;
 }
 
 MediaCache::MediaCache() = default;
@@ -132,13 +147,14 @@ void MediaCache::clearCache(std::string deviceId) {
 }
 
 bool MediaCache::containsDevice(std::string deviceId) {
-    return prepareAndExecuteQuery("select * from devices where deviceid = ?",
-                                  {std::move(deviceId)}, false) == SQLITE_ROW;
+    return prepareAndExecuteQuery("select * from devices where deviceid = ?", {std::move(deviceId)},
+                                  false) == SQLITE_ROW;
 }
 
 media::MediaDevice MediaCache::getDevice(std::string deviceId) {
     prepareAndExecuteQuery("select * from devices where deviceid = ?", {deviceId}, true);
-    if (rows.empty() || rows.front().size() < 5) return media::MediaDevice(deviceId, "", "", "", "");
+    if (rows.empty() || rows.front().size() < 5)
+        return media::MediaDevice(deviceId, "", "", "", "");
     const std::vector<std::string>& row = rows.front();
     return media::MediaDevice(deviceId, row[1], row[2], row[3], row[4]);
 }
@@ -152,8 +168,7 @@ void MediaCache::insertDevice(std::string deviceId, std::string name, std::strin
 }
 
 void MediaCache::removeDevice(std::string deviceId) {
-    prepareAndExecuteQuery("delete from devices where deviceid = ?", {std::move(deviceId)},
-                           false);
+    prepareAndExecuteQuery("delete from devices where deviceid = ?", {std::move(deviceId)}, false);
 }
 
 bool MediaCache::containsFile(std::string deviceId, std::string artist, std::string album,
@@ -203,8 +218,7 @@ std::vector<media::MediaFile> MediaCache::getMediaFilesUnmarked(std::string devi
 bool MediaCache::containsArt(std::string deviceId, std::string artist, std::string album) {
     return prepareAndExecuteQuery(
                "select * from arts where deviceid = ? and artist = ? and album = ? ",
-               {std::move(deviceId), std::move(artist), std::move(album)},
-               false) == SQLITE_ROW;
+               {std::move(deviceId), std::move(artist), std::move(album)}, false) == SQLITE_ROW;
 }
 
 void MediaCache::markSyncedArt(std::string deviceId, std::string artist, std::string album) {

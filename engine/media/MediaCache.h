@@ -15,25 +15,30 @@
 #include "media/MediaFile.h"
 
 class QUILLORY_EXPORT MediaCache {
-public:
+  public:
     MediaCache();
     virtual ~MediaCache();
 
     MediaCache(const MediaCache&) = delete;
     MediaCache& operator=(const MediaCache&) = delete;
 
-    // Groups the mark updates and look-ups of one planning phase into a single transaction,
-    // committed when the batch ends (also when an exception ends it). Marks mean nothing
-    // between syncs, so holding them back costs nothing; never hold a batch across a transfer
-    // or around an insert or removal, which must be committed when they execute.
+    // Groups the mark updates and look-ups of one planning phase into a single transaction.
+    // Marks mean nothing between syncs, so holding them back costs nothing; never hold a batch
+    // across a transfer or around an insert or removal, which must be committed when they
+    // execute. A batch that ends without commit() (an exception left the phase) rolls back.
     class QUILLORY_EXPORT MarkBatch {
-    public:
+      public:
+        // Begins the transaction; throws media::CDBException when it cannot.
         explicit MarkBatch(MediaCache& cache);
         ~MarkBatch();
         MarkBatch(const MarkBatch&) = delete;
         MarkBatch& operator=(const MarkBatch&) = delete;
 
-    private:
+        // Commits the phase. Throws media::CDBException when the database refuses (busy, full):
+        // the marks are then lost, and a sync that went on would delete wanted files.
+        void commit();
+
+      private:
         MediaCache& cache;
         bool open;
     };
@@ -85,10 +90,9 @@ public:
     // Binds the parameters as text to positions 1, 2, ... and steps; with collect, keeps every
     // result row in `rows`. Returns the last step's code, or -1 when the text holds no
     // statement.
-    int prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters,
-                               bool collect);
+    int prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters, bool collect);
 
-private:
+  private:
     struct StatementCloser {
         void operator()(sqlite3_stmt* statement) const;
     };

@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -38,10 +39,19 @@ std::vector<RemovalJournal::Entry> RemovalJournal::entries(const std::string& de
     return found;
 }
 
-void RemovalJournal::add(const std::string& deviceId, const std::vector<Entry>& sent) {
-    if (sent.empty()) return;
-    for (const Entry& entry : sent) pending.push_back({deviceId, entry});
+void RemovalJournal::add(const std::string& deviceId, const std::vector<Entry>& uncertain) {
+    if (uncertain.empty()) return;
+    for (const Entry& entry : uncertain) pending.push_back({deviceId, entry});
     save();
+}
+
+void RemovalJournal::remove(const std::string& deviceId, const std::vector<Entry>& settled) {
+    const std::size_t before = pending.size();
+    std::erase_if(pending, [&](const auto& item) {
+        return item.first == deviceId &&
+               std::find(settled.begin(), settled.end(), item.second) != settled.end();
+    });
+    if (pending.size() != before) save();
 }
 
 void RemovalJournal::clear(const std::string& deviceId) {

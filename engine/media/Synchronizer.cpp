@@ -2,9 +2,10 @@
 
 #include <utility>
 
-#include "media/MediaCache.h"
 #include <set>
 
+#include "media/CMediaException.h"
+#include "media/MediaCache.h"
 #include "media/PlaylistWriter.h"
 #include "media/RemovalJournal.h"
 #include "util/FilesIO.h"
@@ -14,6 +15,7 @@
 using fileutils::FilesIO;
 using itunesinfo::ITunesMediaFile;
 using media::MediaFile;
+using Entry = media::RemovalJournal::Entry;
 
 namespace {
 const char* const kTag = "Synchronizer";
@@ -36,6 +38,7 @@ Synchronizer::~Synchronizer() = default;
 
 void Synchronizer::sync(SyncStatusCallback* callback) {
     progress = 0;
+    declinedFiles.clear();
     Logger::log(kTag, "Connecting to database");
     callback->onSyncStatus(progress, "Connecting to database..");
     MediaCache cache;
@@ -43,6 +46,7 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     {
         MediaCache::MarkBatch batch(cache);
         cache.unmarkAll();
+        batch.commit();
     }
 
     callback->onSyncStatus(progress, "Connecting to android device..");
@@ -51,12 +55,14 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     transfer.free();
 
     const std::string deviceId = deviceInfo->getDeviceId();
+    media::RemovalJournal journal(workingDir + kJournalFile);
     bool newDevice = !cache.containsDevice(deviceId);
-    if (!newDevice &&
-        cache.getDevice(deviceId).syncLocation != deviceInfo->getSyncLocation()) {
+    if (!newDevice && cache.getDevice(deviceId).syncLocation != deviceInfo->getSyncLocation()) {
         Logger::log(kTag, "New Sync location seen, clearing cache");
         cache.clearCache(deviceId);
         cache.removeDevice(deviceId);
+        // The journal's files lie in the old location, which this sync leaves alone.
+        journal.clear(deviceId);
         newDevice = true;
     }
     if (newDevice) {
@@ -82,6 +88,7 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
                                      track.getFileName());
             }
         }
+        batch.commit();
     }
 
     Logger::log(kTag, "Calculating unwanted media files from cache..");
@@ -92,10 +99,6 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     transfer.init();
 
     Logger::log(kTag, "Removing unwanted media files");
-    // Deletions a broken connection left unconfirmed are sent again, unless the file is wanted
-    // again (its row is gone, so it is sent as a new track) or its album still has tracks (and
-    // so gets its art again).
-    media::RemovalJournal journal(workingDir + kJournalFile);
     std::set<std::string> wantedFiles;
     std::set<std::string> wantedAlbums;
     std::set<std::string> keptAlbums;
@@ -105,29 +108,44 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         wantedAlbums.insert(album);
         if (track.getStatus() == MediaFile::STATUS_SYNCED) keptAlbums.insert(album);
     }
-    std::vector<media::RemovalJournal::Entry> resend;
-    for (const media::RemovalJournal::Entry& entry : journal.entries(deviceId)) {
+    // Files an earlier sync left uncertain. One with a cache row is on the device (a row is
+    // written only after the device took the file, and removed before its deletion is sent),
+    // and the rows rule it from here. Of the rest, those no playlist wants are deleted again;
+    // a wanted one has no row, so it is sent as a new track and settled with its row.
+    std::vector<Entry> settled;
+    std::vector<Entry> deleteAgain;
+    for (const Entry& entry : journal.entries(deviceId)) {
         const std::string album = entry.artist + "/" + entry.album;
-        const bool wanted = entry.fileName == kArtFileName
-                                ? wantedAlbums.count(album) != 0
+        const bool art = entry.fileName == kArtFileName;
+        const bool hasRow =
+            art ? cache.containsArt(deviceId, entry.artist, entry.album)
+                : cache.containsFile(deviceId, entry.artist, entry.album, entry.fileName);
+        const bool wanted = art ? wantedAlbums.count(album) != 0
                                 : wantedFiles.count(album + "/" + entry.fileName) != 0;
-        if (!wanted) resend.push_back(entry);
+        if (hasRow) {
+            settled.push_back(entry);
+        } else if (!wanted) {
+            deleteAgain.push_back(entry);
+        }
     }
-    journal.clear(deviceId);
-    std::vector<media::RemovalJournal::Entry> fileDeletes = resend;
+    journal.remove(deviceId, settled);
+    // Each deletion is journalled before its row goes, and the row goes before the "delete" is
+    // sent: a crash in between leaves a journalled file, never a row for a deleted one.
+    std::vector<Entry> fileDeletes;
     for (const MediaFile& file : unwanted) {
         fileDeletes.push_back({file.getArtist(), file.getAlbum(), file.getFileName()});
     }
     journal.add(deviceId, fileDeletes);
-    unconfirmedRemovals = !fileDeletes.empty();
-    for (const media::RemovalJournal::Entry& entry : resend) {
+    unconfirmedDeletes = deleteAgain;
+    unconfirmedDeletes.insert(unconfirmedDeletes.end(), fileDeletes.begin(), fileDeletes.end());
+    for (const Entry& entry : deleteAgain) {
         transfer.remove(Utils::makeValidDirName(entry.artist), Utils::makeValidDirName(entry.album),
                         entry.fileName);
     }
     for (const MediaFile& file : unwanted) {
+        cache.removeFile(deviceId, file.getArtist(), file.getAlbum(), file.getFileName());
         transfer.remove(Utils::makeValidDirName(file.getArtist()),
                         Utils::makeValidDirName(file.getAlbum()), file.getFileName());
-        cache.removeFile(deviceId, file.getArtist(), file.getAlbum(), file.getFileName());
     }
 
     // The art of albums that keep files stays: these are the albums of the wanted tracks the
@@ -138,18 +156,19 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
             if (keptAlbums.count(album.getArtist() + "/" + album.getAlbum()) == 0) continue;
             cache.markSyncedArt(deviceId, album.getArtist(), album.getAlbum());
         }
+        batch.commit();
     }
     const std::vector<media::MediaAlbum> unwantedArt = cache.getMediaAlbumsUnmarked(deviceId);
-    std::vector<media::RemovalJournal::Entry> artDeletes;
+    std::vector<Entry> artDeletes;
     for (const media::MediaAlbum& album : unwantedArt) {
         artDeletes.push_back({album.getArtist(), album.getAlbum(), kArtFileName});
     }
     journal.add(deviceId, artDeletes);
-    unconfirmedRemovals = unconfirmedRemovals || !artDeletes.empty();
+    unconfirmedDeletes.insert(unconfirmedDeletes.end(), artDeletes.begin(), artDeletes.end());
     for (const media::MediaAlbum& album : unwantedArt) {
+        cache.removeArt(deviceId, album.getArtist(), album.getAlbum());
         transfer.remove(Utils::makeValidDirName(album.getArtist()),
                         Utils::makeValidDirName(album.getAlbum()), kArtFileName);
-        cache.removeArt(deviceId, album.getArtist(), album.getAlbum());
     }
 
     Logger::log(kTag, "Removing existing playlists");
@@ -189,8 +208,8 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
             confirmRemovals(journal, deviceId);
         }
 
-        progress = static_cast<int>(static_cast<double>(i + 1) / static_cast<double>(count) *
-                                    100.0);
+        progress =
+            static_cast<int>(static_cast<double>(i + 1) / static_cast<double>(count) * 100.0);
         callback->onSyncStatus(progress, track.getFileName());
 
         const std::string artistDir = Utils::makeValidDirName(track.getArtist());
@@ -200,15 +219,26 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
                 Logger::log(kTag, "Failed to read media file : " + track.getLocation());
                 continue;
             }
-            transfer.syncMedia(track.getLocation(), artistDir, albumDir, track.getFileName());
+            // A new track is journalled until its row is written: the device may take the
+            // file and the program die before the row exists. A re-sent track keeps its row.
+            const Entry sending{track.getArtist(), track.getAlbum(), track.getFileName()};
+            if (status == MediaFile::STATUS_NEW) journal.add(deviceId, {sending});
+            try {
+                transfer.syncMedia(track.getLocation(), artistDir, albumDir, track.getFileName());
+            } catch (const media::CMediaDeclinedException&) {
+                // Nothing was sent and no row is written, so the next sync offers it again.
+                decline(track.getArtist() + "/" + track.getAlbum() + "/" + track.getFileName());
+                continue;
+            }
             confirmRemovals(journal, deviceId);
             if (status == MediaFile::STATUS_NEW) {
                 track.setStatus(MediaFile::STATUS_SYNCED);
-                cache.insertFile(deviceId, track.getArtist(), track.getAlbum(),
-                                 track.getFileName(), track.getLocation());
+                cache.insertFile(deviceId, track.getArtist(), track.getAlbum(), track.getFileName(),
+                                 track.getLocation());
+                journal.remove(deviceId, {sending});
             }
         }
-        if (syncArt(track, cache, callback, artistDir, albumDir)) confirmRemovals(journal, deviceId);
+        syncArt(track, cache, journal, callback, artistDir, albumDir);
     }
 
     transfer.free();
@@ -216,28 +246,45 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     Logger::log(kTag, "Finished syncing..");
 }
 
-void Synchronizer::confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId) {
-    // The device answered a command sent after the deletions, so it has read them all.
-    if (!unconfirmedRemovals) return;
-    journal.clear(deviceId);
-    unconfirmedRemovals = false;
+void Synchronizer::decline(const std::string& file) {
+    Logger::log(kTag, "The device declined " + file);
+    declinedFiles.push_back(file);
 }
 
-bool Synchronizer::syncArt(const ITunesMediaFile& track, MediaCache& cache,
-                           SyncStatusCallback* callback, const std::string& artistDir,
-                           const std::string& albumDir) {
+void Synchronizer::confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId) {
+    // The device answered a command sent after the deletions, so it has read them all.
+    if (unconfirmedDeletes.empty()) return;
+    journal.remove(deviceId, unconfirmedDeletes);
+    unconfirmedDeletes.clear();
+}
+
+void Synchronizer::syncArt(const ITunesMediaFile& track, MediaCache& cache,
+                           media::RemovalJournal& journal, SyncStatusCallback* callback,
+                           const std::string& artistDir, const std::string& albumDir) {
     std::string key = track.getArtist() + "/" + track.getAlbum();
-    if (sentArts.count(key) != 0) return false;
+    if (sentArts.count(key) != 0) return;
     const std::string deviceId = deviceInfo->getDeviceId();
     const bool known = cache.containsArt(deviceId, track.getArtist(), track.getAlbum());
     const std::string artLocation = track.getArtLocation();
     if (!FilesIO::isValidAccessibleFile(artLocation)) {
         Logger::log(kTag, "Failed to access art :" + artLocation);
-        return false;
+        return;
     }
     callback->onSyncStatus(progress, "Syncing art :" + track.getAlbum());
-    transfer.syncArt(artLocation, artistDir, albumDir, kArtFileName);
-    if (!known) cache.insertArt(deviceId, track.getArtist(), track.getAlbum());
+    const Entry sending{track.getArtist(), track.getAlbum(), kArtFileName};
+    if (!known) journal.add(deviceId, {sending});
+    try {
+        transfer.syncArt(artLocation, artistDir, albumDir, kArtFileName);
+    } catch (const media::CMediaDeclinedException&) {
+        // Handled for this sync all the same: the album's next track would only be declined again.
+        decline(key + "/" + kArtFileName);
+        sentArts.emplace(std::move(key), 1);
+        return;
+    }
+    confirmRemovals(journal, deviceId);
+    if (!known) {
+        cache.insertArt(deviceId, track.getArtist(), track.getAlbum());
+        journal.remove(deviceId, {sending});
+    }
     sentArts.emplace(std::move(key), 1);
-    return true;
 }

@@ -12,13 +12,12 @@
 #include "media/ServerConnectInfo.h"
 #include "media/SyncStatusCallback.h"
 
+#include "media/RemovalJournal.h"
+
 class MediaCache;
-namespace media {
-class RemovalJournal;
-}
 
 class QUILLORY_EXPORT Synchronizer {
-public:
+  public:
     // transfer and serverInfo must outlive the synchronizer. workingDir holds "db.s3db" and
     // the local playlist files.
     Synchronizer(media::IWifiMediaTransfer& transfer, ServerConnectInfo& serverInfo,
@@ -36,15 +35,20 @@ public:
     // Does not free the transfer after a failure; its owner does.
     void sync(SyncStatusCallback* callback);
 
-private:
-    // Sends the album's art the first time a readable art file is seen for it in this sync;
-    // true when it was sent.
-    bool syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
-                 SyncStatusCallback* callback, const std::string& artistDir,
-                 const std::string& albumDir);
+    // The files the device declined in the last sync (it answered a file's offer with neither
+    // "ok" nor "fail"), as "artist/album/file name" with the library's names, in sync order.
+    // They were skipped without a cache row, so the next sync offers them again.
+    const std::vector<std::string>& getDeclinedFiles() const { return declinedFiles; }
+
+  private:
+    // Sends the album's art the first time a readable art file is seen for it in this sync.
+    void syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
+                 media::RemovalJournal& journal, SyncStatusCallback* callback,
+                 const std::string& artistDir, const std::string& albumDir);
 
     // Forgets the journal's deletions once the device has answered after them.
     void confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId);
+    void decline(const std::string& file);
 
     media::IWifiMediaTransfer& transfer;
     ServerConnectInfo& serverInfo;
@@ -55,5 +59,7 @@ private:
     ServerConnectInfo* deviceInfo = nullptr;
     std::map<std::string, int> sentArts;
     int progress = 0;
-    bool unconfirmedRemovals = false;
+    // Deletions sent on the working connection that the device has not yet answered after.
+    std::vector<media::RemovalJournal::Entry> unconfirmedDeletes;
+    std::vector<std::string> declinedFiles;
 };

@@ -154,6 +154,31 @@ TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
     EXPECT_EQ(tree.at("unknown/unknown/small.mp3"), "small");
 }
 
+TEST_F(QuillorySyncTest, DeclinedFilesAreNamedSkippedAndOfferedAgain) {
+    DeviceOptions declining;
+    declining.fault.parse("other-response:syncmedia");  // the first track offered
+    DeviceFixture device(declining);
+    TempDir library;
+    library.write("music/one.mp3", "one");
+    library.write("music/two.mp3", "two");
+    library.write("lists/Mix.m3u", "../music/one.mp3\n../music/two.mp3\n");
+    const QString lists = QString::fromStdString(library.file("lists"));
+
+    const Run first = run(syncTo(device, lists));
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.endsWith(
+        QStringLiteral("Sync finished, but the device declined 1 files; the next sync offers them "
+                       "again:\n  unknown/unknown/one.mp3\n")))
+        << first.out.toStdString();
+    EXPECT_EQ(device.tree().count("unknown/unknown/one.mp3"), 0u);
+    EXPECT_EQ(device.tree().count("unknown/unknown/two.mp3"), 1u);  // the sync went on
+
+    const Run second = run(syncTo(device, lists));
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("Sync finished: the device holds the 2 tracks")));
+    EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
+}
+
 TEST_F(QuillorySyncTest, ErrorsAndListing) {
     const QString xml = kSample + QStringLiteral("/Library.xml");
     const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("--library"), xml});
