@@ -438,3 +438,32 @@ TEST_F(SynchronizerTest, CacheErrorsLeaveSync) {
 }
 
 }  // namespace
+
+TEST_F(SynchronizerTest, MarksThatCannotBeCommittedStopTheSyncBeforeAnyDeletion) {
+    const std::vector<ITunesMediaFile> tracks{track("A", "X", "1.mp3", {"P"}),
+                                              track("A", "X", "2.mp3", {"P"})};
+    sync(tracks, {"P"});
+    // Another program reads the cache (a rollback journal, so its read lock blocks our commit)
+    // from the moment the handshake ends.
+    sqlite3* reader = nullptr;
+    sqlite3_open(dir.file("db.s3db").c_str(), &reader);
+    sqlite3_exec(reader, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    sqlite3_stmt* reading = nullptr;
+    transfer.failAt = "free";
+    transfer.raise = [&] {
+        sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(reader, "select * from files", -1, &reading, nullptr);
+        sqlite3_step(reading);
+    };
+    try {
+        sync(tracks, {"P"});
+        FAIL() << "lost marks must fail the sync";
+    } catch (const media::CDBException& error) {
+        EXPECT_EQ(error.message, "cannot commit the marks: database is locked");
+    }
+    sqlite3_finalize(reading);
+    sqlite3_close(reader);
+    // Without the marks every wanted track would have looked unwanted.
+    EXPECT_EQ(transfer.calls, (Calls{"init", "getServerVersionInfo", "free"}));
+    EXPECT_EQ(cachedFiles(), (std::set<std::string>{"A|X|1.mp3", "A|X|2.mp3"}));
+}
