@@ -10,13 +10,13 @@
 namespace mycsocks {
 
 class QUILLORY_EXPORT CSockException : public std::exception {
-public:
+  public:
     explicit CSockException(std::string message);
     ~CSockException() override;
     // The system's or the resolver's error text.
     const char* what() const noexcept override;
 
-private:
+  private:
     std::string message;
 };
 

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -133,8 +135,13 @@ void CTcpClient::connectSock(std::string host, std::string port) {
     Logger::log("CTCPClient", std::string("Client connected to ") + text);
 }
 
+bool CTcpClient::cancelled() const {
+    return cancelFlag != nullptr &&
+           std::atomic_ref<int>(*cancelFlag).load(std::memory_order_relaxed) >= 1;
+}
+
 void CTcpClient::sendData(const void* bytes, unsigned int length) {
-    if (Utils::send_all(socketFd, bytes, length, 0) == -1) {
+    if (Utils::send_all(socketFd, bytes, length, 0, cancelFlag) == -1) {
         explainTimeout();
         const std::string reason = std::strerror(errno);
         logMsg("send_all() -1", reason);
@@ -148,15 +155,28 @@ void CTcpClient::sendStr(std::string line) {
 }
 
 std::string CTcpClient::receiveLine() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(idleTimeoutMs);
     std::string line;
     while (line.size() < kMaxReplyLineBytes) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd waiting{socketFd, POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&waiting, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR && !cancelled()) continue;
+        if (ready <= 0) {
+            if (ready == 0) errno = ETIMEDOUT;
+            const std::string reason = std::strerror(errno);
+            logMsg("recv() returned -1", reason);
+            throw CSockException(reason);
+        }
         // Peek at what has arrived and take exactly up to the line end: as with one-byte
         // reads, nothing after the terminator is consumed, but a line costs two system calls.
         char peeked[512];
         const std::size_t room = std::min(sizeof peeked, kMaxReplyLineBytes - line.size());
         const ssize_t got = ::recv(socketFd, peeked, room, MSG_PEEK);
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR && !cancelled()) continue;
             explainTimeout();
             const std::string reason = std::strerror(errno);
             logMsg("recv() returned -1", reason);

@@ -9,7 +9,7 @@
 #include "quillory_export.h"
 
 class QUILLORY_EXPORT CommandFormatter {
-public:
+  public:
     // The line without its final LF, e.g. {    "command" : "bye" } with a trailing blank.
     static std::string format(const std::map<std::string, std::string>& members);
     // A JSON string literal: quote, backslash and bytes below 32 escaped, the rest unchanged.

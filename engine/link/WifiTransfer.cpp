@@ -2,6 +2,9 @@
 
 #include <json/value.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 #include <optional>
 
@@ -61,7 +64,9 @@ std::string memberText(const Json::Value& value, const std::string& key, const s
 
 }  // namespace
 
-WifiTransfer::WifiTransfer(int* cancelFlag) : cancelFlag(cancelFlag) {}
+WifiTransfer::WifiTransfer(int* cancelFlag) : cancelFlag(cancelFlag) {
+    client.setCancelFlag(cancelFlag);
+}
 
 WifiTransfer::~WifiTransfer() {
     free();
@@ -86,6 +91,20 @@ ServerConnectInfo& WifiTransfer::getServerVersionInfo() {
 bool WifiTransfer::cancelled() const {
     if (cancelFlag == nullptr) return false;
     return std::atomic_ref<int>(*cancelFlag).load(std::memory_order_relaxed) >= 1;
+}
+
+void WifiTransfer::cancel() {
+    client.closeclient();
+    log("user cancelled");
+    throw media::CCancelException("operation canceled by user..");
+}
+
+void WifiTransfer::linkFailed(const mycsocks::CSockException& error, bool logged) {
+    // A Ctrl-C interrupts whatever blocked call the sync was in; that is a cancel, not a
+    // broken connection.
+    if (cancelled()) cancel();
+    if (logged) log(error.what());
+    throw media::CMediaDisconnectException(error.what());
 }
 
 void WifiTransfer::init() {
@@ -114,8 +133,7 @@ void WifiTransfer::sendLine(const std::string& line) {
     try {
         client.sendStr(line);
     } catch (const mycsocks::CSockException& error) {
-        log(error.what());
-        throw media::CMediaDisconnectException(error.what());
+        linkFailed(error, true);
     }
 }
 
@@ -125,8 +143,7 @@ Members WifiTransfer::sendCommandStr(std::string text) {
         client.sendStr(text);
         line = client.receiveLine();
     } catch (const mycsocks::CSockException& error) {
-        log(error.what());
-        throw media::CMediaDisconnectException(error.what());
+        linkFailed(error, true);
     }
     const Json::Value reply = parseReply(line);
     if (!reply.isMember("response")) {
@@ -154,7 +171,7 @@ bool WifiTransfer::checkResponseOK() {
     try {
         line = client.receiveLine();
     } catch (const mycsocks::CSockException& error) {
-        throw media::CMediaDisconnectException(error.what());
+        linkFailed(error, false);
     }
     const Json::Value reply = parseReply(line);
     if (!reply.isMember("response") || reply["response"].isNull()) {
@@ -174,7 +191,10 @@ bool WifiTransfer::checkResponseOK() {
     return false;
 }
 
-bool WifiTransfer::sendFile(const Members& command, const std::string& location) {
+bool WifiTransfer::sendFile(Members command, const std::string& location) {
+    // The size announced is the number of bytes sent, whatever happens to the file meanwhile.
+    const long size = Utils::getFileSize(location);
+    command["size"] = Utils::sizeToString(size);
     sendLine(CommandFormatter::format(command));
     if (!checkResponseOK()) {
         // A track or an art file the device declines is not on the device; returning quietly
@@ -187,39 +207,29 @@ bool WifiTransfer::sendFile(const Members& command, const std::string& location)
         }
         return true;
     }
-    transmitFile(location);
+    transmitFile(location, size);
     return checkResponseOK();
 }
 
 void WifiTransfer::syncMedia(std::string location, std::string artist, std::string album,
                              std::string fileName) {
     log("syncing media : " + location);
-    const bool ok = sendFile({{"album", album},
-                              {"artist", artist},
-                              {"command", "syncmedia"},
-                              {"filename", fileName},
-                              {"size", Utils::sizeToString(Utils::getFileSize(location))}},
-                             location);
+    const bool ok = sendFile(
+        {{"album", album}, {"artist", artist}, {"command", "syncmedia"}, {"filename", fileName}},
+        location);
     if (!ok) log("checkResponseOK failed");
 }
 
 void WifiTransfer::syncArt(std::string location, std::string artist, std::string album,
                            std::string fileName) {
     log("syncing art : " + location);
-    sendFile({{"album", album},
-              {"artist", artist},
-              {"command", "syncart"},
-              {"filename", fileName},
-              {"size", Utils::sizeToString(Utils::getFileSize(location))}},
+    sendFile({{"album", album}, {"artist", artist}, {"command", "syncart"}, {"filename", fileName}},
              location);
 }
 
 void WifiTransfer::syncPlaylist(std::string location, std::string fileName) {
     log("syncplaylist : " + location);
-    sendFile({{"command", "syncplaylist"},
-              {"filename", fileName},
-              {"size", Utils::sizeToString(Utils::getFileSize(location))}},
-             location);
+    sendFile({{"command", "syncplaylist"}, {"filename", fileName}}, location);
 }
 
 std::string WifiTransfer::checkAndRefreshExisting(std::string location, std::string artist,
@@ -253,15 +263,32 @@ void WifiTransfer::done() {
     checkResponseOK();
 }
 
-void WifiTransfer::transmitFile(std::string location) {
+void WifiTransfer::transmitFile(std::string location, long size) {
     log("transferring file: " + location);
     FileTester tester(location.c_str());
     if (!tester.canOpen()) {
+        // The device waits for the announced bytes; nothing else may follow on this connection.
+        client.closeclient();
         const std::string message = "file could not be opened: " + location;
         log(message);
         throw media::CMediaException(message);
     }
     FILE* file = tester.getFilePointer();
+    // The device reads exactly the announced count of bytes and then the next command. A file
+    // that changed size meanwhile can only be sent short or long, which would feed file bytes
+    // to the device as commands (or the reverse): close the connection instead, before the
+    // last bytes, so the device drops the partial file.
+    const auto changed = [&] {
+        client.closeclient();
+        const std::string message = "the file changed while it was sent: " + location;
+        log(message);
+        throw media::CMediaException(message);
+    };
+    const auto currentSize = [&] {
+        struct stat info {};
+        return ::fstat(fileno(file), &info) == 0 ? static_cast<long>(info.st_size) : -1L;
+    };
+    if (currentSize() != size) changed();
     // Corked, the 1 KiB chunks leave as full segments and the last one is pushed when the
     // file ends, instead of waiting for the device's delayed acknowledgement.
     client.setCork(true);
@@ -270,26 +297,26 @@ void WifiTransfer::transmitFile(std::string location) {
         ~Uncork() { client.setCork(false); }
     } uncork{client};
     char chunk[mycsocks::kFileChunkBytes];
-    for (;;) {
-        if (cancelled()) {
-            client.closeclient();
-            log("user cancelled");
-            throw media::CCancelException("operation canceled by user..");
-        }
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (got > 0) {
-            try {
-                client.sendData(chunk, static_cast<unsigned int>(got));
-            } catch (const mycsocks::CSockException& error) {
-                log(error.what());
-                throw media::CMediaDisconnectException(error.what());
+    long left = size;
+    while (left > 0) {
+        if (cancelled()) cancel();
+        const std::size_t wanted =
+            std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(left));
+        const std::size_t got = std::fread(chunk, 1, wanted, file);
+        if (got < wanted) {
+            if (std::ferror(file) != 0) {
+                const int indicator = std::ferror(file);
+                client.closeclient();
+                throw media::CMediaDisconnectException("ferror(): " + std::to_string(indicator));
             }
+            changed();  // the file ended early: it shrank
         }
-        if (got == sizeof chunk) continue;
-        if (std::ferror(file) != 0) {
-            throw media::CMediaDisconnectException("ferror(): " +
-                                                   std::to_string(std::ferror(file)));
+        left -= static_cast<long>(got);
+        if (left == 0 && currentSize() != size) changed();  // it grew (or shrank and regrew)
+        try {
+            client.sendData(chunk, static_cast<unsigned int>(got));
+        } catch (const mycsocks::CSockException& error) {
+            linkFailed(error, true);
         }
-        if (std::feof(file) != 0) return;
     }
 }

@@ -7,12 +7,13 @@
 #include <map>
 #include <string>
 
+#include "link/CSockException.h"
 #include "link/CTcpClient.h"
 #include "media/IWifiMediaTransfer.h"
 #include "media/ServerConnectInfo.h"
 
 class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer {
-public:
+  public:
     // cancelFlag is owned by the caller and must outlive the transfer; a value of 1 or more
     // makes the next file chunk raise media::CCancelException. It is read atomically.
     explicit WifiTransfer(int* cancelFlag);
@@ -32,9 +33,8 @@ public:
     void syncPlaylist(std::string location, std::string fileName) override;
     void done() override;
     void free() override;
-    std::string checkAndRefreshExisting(std::string location, std::string artist,
-                                        std::string album, std::string fileName,
-                                        bool refresh) override;
+    std::string checkAndRefreshExisting(std::string location, std::string artist, std::string album,
+                                        std::string fileName, bool refresh) override;
     void setHost(std::string host) override;
     void setPort(std::string port) override;
     // One command; on "ok" every reply member as text, on another response an empty map.
@@ -47,8 +47,10 @@ public:
     std::map<std::string, std::string> sendCommandStr(std::string line);
     // Reads one reply: true on "ok", false on another response; raises on "fail" or a bad reply.
     bool checkResponseOK();
-    // Streams the local file in 1 KiB chunks, checking the cancel flag before each.
-    void transmitFile(std::string location);
+    // Streams exactly size bytes of the local file in 1 KiB chunks, checking the cancel flag
+    // before each. A file whose size is no longer `size` closes the connection and raises
+    // CMediaException: the device drops what it got, and no desynchronised bytes follow.
+    void transmitFile(std::string location, long size);
 
     // Uses an already connected stream socket as the connection, without a handshake (for
     // tests and fuzzing). The transfer then owns it.
@@ -56,14 +58,19 @@ public:
     // Time-outs for the next init(), in ms (defaults in link/LinkLimits.h).
     void setTimeouts(int connectMs, int idleMs);
 
-private:
+  private:
     // Sends a command line, turning a socket failure into CMediaDisconnectException.
     void sendLine(const std::string& line);
     // The file-sending exchange shared by syncMedia, syncArt and syncPlaylist; returns the
     // second reply's outcome. A track or art file the device declines (a first reply neither
     // "ok" nor "fail") raises CMediaDeclinedException; a declined playlist returns true.
-    bool sendFile(const std::map<std::string, std::string>& command, const std::string& location);
+    bool sendFile(std::map<std::string, std::string> command, const std::string& location);
     bool cancelled() const;
+    // Closes the connection and raises CCancelException.
+    [[noreturn]] void cancel();
+    // Raises CCancelException when the cancel flag is set (a signal meant as a cancel broke
+    // the call), otherwise CMediaDisconnectException with the socket's error text.
+    [[noreturn]] void linkFailed(const mycsocks::CSockException& error, bool logged);
 
     mycsocks::CTcpClient client;
     std::string host;

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
-const char Utils::invalids[14] = {'|', '\\', '?', '*', '<', '"', ':',
+const char Utils::invalids[14] = {'|', '\\', '?', '*', '<', '"',  ':',
                                   '>', '+',  '[', ']', '/', '\'', '\0'};
 
 namespace {
@@ -85,12 +87,22 @@ bool Utils::mapHasKey(const std::map<std::string, std::string>* map, std::string
     return map->find(key) != map->end();
 }
 
-int Utils::send_all(int socket, const void* buffer, unsigned long length, int flags) {
+int Utils::send_all(int socket, const void* buffer, unsigned long length, int flags,
+                    int* cancelFlag) {
     const char* next = static_cast<const char*>(buffer);
     unsigned long left = length;
     ssize_t sent = 1;
     while (left > 0) {
         sent = ::send(socket, next, left, flags);
+        // A socket with a send time-out is never restarted after a signal handler ran: a
+        // Ctrl-C meant as a cancel stops here, any other signal only interrupted the wait.
+        if (sent < 0 && errno == EINTR) {
+            if (cancelFlag != nullptr &&
+                std::atomic_ref<int>(*cancelFlag).load(std::memory_order_relaxed) >= 1) {
+                break;
+            }
+            continue;
+        }
         if (sent <= 0) break;
         next += sent;
         left -= static_cast<unsigned long>(sent);

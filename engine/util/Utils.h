@@ -8,7 +8,7 @@
 #include "quillory_export.h"
 
 class QUILLORY_EXPORT Utils {
-public:
+  public:
     Utils() = default;
     ~Utils() = default;
 
@@ -41,7 +41,10 @@ public:
 
     static bool mapHasKey(const std::map<std::string, std::string>* map, std::string key);
 
-    // Hands every byte of the buffer to the socket, retrying short sends. Returns 0 when all
-    // were sent, -1 when a send failed or sent nothing (errno tells why). Never throws.
-    static int send_all(int socket, const void* buffer, unsigned long length, int flags);
+    // Hands every byte of the buffer to the socket, retrying short sends and sends that a
+    // signal interrupted. Returns 0 when all were sent, -1 when a send failed or sent nothing
+    // (errno tells why). With a cancel flag that holds 1 or more when a signal interrupts the
+    // send, it gives up with errno EINTR instead of retrying. Never throws.
+    static int send_all(int socket, const void* buffer, unsigned long length, int flags,
+                        int* cancelFlag = nullptr);
 };

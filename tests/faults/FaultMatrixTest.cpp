@@ -291,8 +291,10 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
              };
          },
          [](Cell& cell) { cell.write(kNew); }},
-        {"track truncated locally mid-transfer", "slow:syncmedia:100000", 1, "error_disconnect",
+        {"track truncated locally mid-transfer", "slow:syncmedia:2000000", 1, "error",
          [](Cell& cell) {
+             // Larger than the socket buffers, so that the file is still being read.
+             cell.write({kNew.artist, kNew.album, kNew.file, 24 * 1024 * 1024});
              cell.callback.onReport = [&cell](const std::string& message) {
                  if (message != kNew.file) return;
                  const std::string path = cell.library.file(kNew.file);

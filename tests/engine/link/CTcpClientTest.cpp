@@ -94,19 +94,24 @@ TEST(CTcpClientTest, SendToClosedPeerFailsWithoutSignal) {
     client.closeclient();
 }
 
-TEST(CTcpClientTest, SilentPeerTimesOut) {
-    ScriptedPeer peer("", false);
-    CTcpClient client;
-    client.setTimeouts(1000, 200);
-    client.connectSock("127.0.0.1", peer.port());
-    client.sendStr("anyone?");
-    try {
-        client.receiveLine();
-        FAIL() << "a silent peer must time out";
-    } catch (const CSockException& error) {
-        EXPECT_STREQ(error.what(), "Connection timed out");
+TEST(CTcpClientTest, SilentOrTricklingPeerTimesOut) {
+    using std::chrono::milliseconds;
+    // The idle limit holds for the whole line: a byte now and then does not extend it.
+    for (const milliseconds gap : {milliseconds(0), milliseconds(40)}) {
+        ScriptedPeer peer(gap.count() == 0 ? "" : "{\"response\":\"ok\",\"pad\":\"xxxxxxxxxx\"}\n",
+                          false, false, gap);
+        CTcpClient client;
+        client.setTimeouts(1000, 200);
+        client.connectSock("127.0.0.1", peer.port());
+        client.sendStr("anyone?");
+        try {
+            const std::string line = client.receiveLine();
+            ADD_FAILURE() << "a peer that takes longer than the limit must time out: " << line;
+        } catch (const CSockException& error) {
+            EXPECT_STREQ(error.what(), "Connection timed out") << gap.count();
+        }
+        client.closeclient();
     }
-    client.closeclient();
 }
 
 TEST(CTcpClientTest, EndlessLineIsCut) {

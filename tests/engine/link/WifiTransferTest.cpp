@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "media/CMediaException.h"
 #include "support/DeviceFixture.h"
@@ -270,6 +277,74 @@ TEST(WifiTransferTest, CancelBeforeAFileClosesTheConnection) {
         EXPECT_EQ(raised([&] { link.transfer.removePlaylists(); }).rfind("error_disconnect", 0),
                   0u);
     }
+}
+
+TEST(WifiTransferTest, FileThatChangesSizeIsNeverSentShortOrLong) {
+    using std::chrono::milliseconds;
+    for (const std::size_t newSize : {std::size_t{1000}, std::size_t{9000}}) {
+        TempDir local;
+        const std::string track = local.write("t.mp3", std::string(5000, 't'));
+        // Both replies trickle in, so the file changes after its size went out and before
+        // its bytes do.
+        const std::string ok = "{\"response\":\"ok\"}\n";
+        ScriptedPeer peer(ok + ok, false, false, milliseconds(20));
+        int flag = 0;
+        WifiTransfer transfer(&flag);
+        transfer.setHost("127.0.0.1");
+        transfer.setPort(peer.port());
+        transfer.init();
+        std::thread change([&] {
+            std::this_thread::sleep_for(milliseconds(100));
+            std::filesystem::resize_file(track, newSize);
+        });
+        const std::string result = raised([&] { transfer.syncMedia(track, "A", "B", "t.mp3"); });
+        change.join();
+        EXPECT_EQ(result, "error: the file changed while it was sent: " + track) << newSize;
+        // The connection was closed before any byte of the file: nothing follows the command.
+        const std::string received = peer.received();
+        EXPECT_EQ(received.substr(received.size() - 3), "} \n") << newSize;
+    }
+}
+
+std::atomic<int*> signalledFlag{nullptr};
+std::atomic<bool> signalCancels{false};
+
+void onSignal(int) {
+    if (signalCancels.load()) std::atomic_ref<int>(*signalledFlag.load()).store(1);
+}
+
+TEST(WifiTransferTest, SignalsDuringABlockedSendAreRetriedOrCancel) {
+    TempDir local;
+    // Far more than the socket buffers hold, to a device that reads slowly: the sender spends
+    // its time blocked in send, where a signal breaks the call.
+    const std::string track = local.write("t.mp3", std::string(32 * 1024 * 1024, 't'));
+    DeviceFixture device(withFault("slow:syncmedia:8000000"));
+    int flag = 0;
+    Connected link(device, &flag);
+    link.transfer.init();
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;  // no SA_RESTART, as a program's Ctrl-C handler
+    struct sigaction previous {};
+    sigaction(SIGUSR1, &action, &previous);
+    signalledFlag = &flag;
+    signalCancels = false;
+    const pthread_t sender = pthread_self();
+    std::atomic<bool> finished{false};
+    // For a second the signals only interrupt; then one of them stands for a Ctrl-C.
+    std::thread signaller([&] {
+        const auto start = std::chrono::steady_clock::now();
+        while (!finished) {
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) signalCancels = true;
+            pthread_kill(sender, SIGUSR1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const std::string result = raised([&] { link.transfer.syncMedia(track, "A", "B", "t.mp3"); });
+    finished = true;
+    signaller.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(result, "error_cancel: operation canceled by user..");
 }
 
 TEST(WifiTransferTest, UnopenableLocalFileAfterOk) {
