@@ -1,18 +1,34 @@
 #include "media/PlayList.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
+#include "media/CMediaException.h"
 #include "util/Utils.h"
 
 namespace media {
 
-PlayList::PlayList(std::string name, std::string syncLocation, std::string folder)
+namespace {
+[[noreturn]] void cannotWrite(const std::string& path, int error) {
+    throw CMediaException("cannot write the playlist file " + path +
+                          (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
+}
+}  // namespace
+
+PlayList::PlayList(std::string name, std::string syncLocation, std::string folder,
+                   std::string fileStem)
     : name(std::move(name)), syncLocation(std::move(syncLocation)) {
-    path = folder + Utils::makeValidDirName(this->name) + ".m3u";
+    if (fileStem.empty()) fileStem = Utils::makeValidDirName(this->name);
+    path = folder + fileStem + ".m3u";
     std::remove(path.c_str());
+    errno = 0;
     stream.open(path, std::ios::out | std::ios::app | std::ios::binary);
-    if (stream.is_open()) stream << "#EXTM3U";
+    // Sent on with a missing playlist, the sync would report success while the device's
+    // playlists are gone.
+    if (!stream.is_open()) cannotWrite(path, errno);
+    stream << "#EXTM3U";
 }
 
 PlayList::~PlayList() {
@@ -28,6 +44,12 @@ void PlayList::WriteIfRelevant(itunesinfo::ITunesMediaFile track) {
 
 void PlayList::free() {
     if (stream.is_open()) stream.close();
+}
+
+void PlayList::finish() {
+    errno = 0;
+    if (stream.is_open()) stream.close();
+    if (stream.fail()) cannotWrite(path, errno);
 }
 
 }  // namespace media

@@ -10,10 +10,12 @@
 namespace media {
 
 class QUILLORY_EXPORT PlayList {
-public:
-    // Deletes any old file at folder + makeValidDirName(name) + ".m3u", creates it and writes
-    // the header. A file that cannot be created leaves a silent playlist that writes nothing.
-    PlayList(std::string name, std::string syncLocation, std::string folder);
+  public:
+    // Deletes any old file at folder + fileStem + ".m3u", creates it and writes the header.
+    // fileStem defaults to makeValidDirName(name). Throws media::CMediaException naming the
+    // file when it cannot be created.
+    PlayList(std::string name, std::string syncLocation, std::string folder,
+             std::string fileStem = {});
     ~PlayList();
 
     PlayList(const PlayList&) = delete;
@@ -24,8 +26,10 @@ public:
     std::string getAbsolutePath() const { return path; }
     // Closes the file; safe to call again.
     void free();
+    // Closes the file and throws media::CMediaException naming it when any write failed.
+    void finish();
 
-private:
+  private:
     std::string name;
     std::string path;
     std::ofstream stream;

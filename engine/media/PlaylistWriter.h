@@ -11,9 +11,13 @@
 namespace media {
 
 class QUILLORY_EXPORT PlaylistWriter {
-public:
-    // Creates one playlist per name, in order, under folder (which ends with "/"); this
-    // already replaces the previous files of those names. Never throws for file errors.
+  public:
+    // Creates one playlist per distinct name, in order, under folder (which ends with "/");
+    // this already replaces the previous files of those names. Names that clean to the same
+    // file name (ignoring letter case, as the phone's storage does) keep separate files: in
+    // byte order of the names, the first keeps the cleaned name and the others get " (2)",
+    // " (3)" and so on, so each keeps its file from sync to sync whatever the list's order.
+    // Throws media::CMediaException naming a file that cannot be created.
     PlaylistWriter(std::vector<std::string> names, std::string syncLocation, std::string folder);
     ~PlaylistWriter();
 
@@ -25,12 +29,12 @@ public:
     // Nothing to do: constructing each playlist already deleted its old file.
     void removeExistingPlaylists();
     // Writes every remembered track into each playlist it belongs to, then closes them all.
+    // Throws media::CMediaException naming a file that could not be written completely.
     void writeInPlaylists();
-    // Each playlist's path, in the order of the names (a name cleaned to an earlier one's
-    // file name repeats that path).
+    // Each playlist's path, in the order of the distinct names.
     std::vector<std::string> getAbsolutePlaylistNames() const;
 
-private:
+  private:
     std::string folder;
     std::vector<std::unique_ptr<PlayList>> playlists;
     std::vector<itunesinfo::ITunesMediaFile> tracks;

@@ -467,3 +467,21 @@ TEST_F(SynchronizerTest, MarksThatCannotBeCommittedStopTheSyncBeforeAnyDeletion)
     EXPECT_EQ(transfer.calls, (Calls{"init", "getServerVersionInfo", "free"}));
     EXPECT_EQ(cachedFiles(), (std::set<std::string>{"A|X|1.mp3", "A|X|2.mp3"}));
 }
+
+TEST_F(SynchronizerTest, PlaylistThatCannotBeWrittenFailsTheSyncBeforeTheDeviceChanges) {
+    const ITunesMediaFile kept = track("A", "X", "1.mp3", {"Mix"});
+    sync({kept, track("B", "Y", "2.mp3", {"Old"})}, {"Mix", "Old"});
+    // A folder in the way of the playlist file.
+    std::filesystem::remove(dir.file("Mix.m3u"));
+    dir.write("Mix.m3u/keep", "");
+    try {
+        sync({kept}, {"Mix"});
+        FAIL() << "the sync must not report success without its playlist";
+    } catch (const media::CMediaException& error) {
+        EXPECT_STREQ(error.what(), "error");
+        EXPECT_EQ(error.message,
+                  "cannot write the playlist file " + dir.file("Mix.m3u") + ": Is a directory");
+    }
+    // Nothing deleted on the device: not the dropped track, not the playlists.
+    EXPECT_EQ(transfer.calls, (Calls{"init", "getServerVersionInfo", "free"}));
+}
