@@ -39,6 +39,7 @@ Synchronizer::~Synchronizer() = default;
 void Synchronizer::sync(SyncStatusCallback* callback) {
     progress = 0;
     declinedFiles.clear();
+    summary = Summary();
     Logger::log(kTag, "Connecting to database");
     callback->onSyncStatus(progress, "Connecting to database..");
     MediaCache cache;
@@ -146,6 +147,7 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         cache.removeFile(deviceId, file.getArtist(), file.getAlbum(), file.getFileName());
         transfer.remove(Utils::makeValidDirName(file.getArtist()),
                         Utils::makeValidDirName(file.getAlbum()), file.getFileName());
+        ++summary.deleted;
     }
 
     // The art of albums that keep files stays: these are the albums of the wanted tracks the
@@ -217,6 +219,7 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         if (status == MediaFile::STATUS_NEW || resend) {
             if (!FilesIO::isValidAccessibleFile(track.getLocation())) {
                 Logger::log(kTag, "Failed to read media file : " + track.getLocation());
+                ++summary.skipped;
                 continue;
             }
             // A new track is journalled until its row is written: the device may take the
@@ -228,15 +231,19 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
             } catch (const media::CMediaDeclinedException&) {
                 // Nothing was sent and no row is written, so the next sync offers it again.
                 decline(track.getArtist() + "/" + track.getAlbum() + "/" + track.getFileName());
+                ++summary.declined;
                 continue;
             }
             confirmRemovals(journal, deviceId);
+            ++summary.sent;
             if (status == MediaFile::STATUS_NEW) {
                 track.setStatus(MediaFile::STATUS_SYNCED);
                 cache.insertFile(deviceId, track.getArtist(), track.getAlbum(), track.getFileName(),
                                  track.getLocation());
                 journal.remove(deviceId, {sending});
             }
+        } else {
+            ++summary.present;
         }
         syncArt(track, cache, journal, callback, artistDir, albumDir);
     }

@@ -35,6 +35,17 @@ class QUILLORY_EXPORT Synchronizer {
     // Does not free the transfer after a failure; its owner does.
     void sync(SyncStatusCallback* callback);
 
+    // What the last sync did, counted in tracks (album art and playlists not counted).
+    struct Summary {
+        int sent = 0;      // tracks sent (new, or re-sent because the device lacked them)
+        int deleted = 0;   // tracks deleted from the device because no playlist wants them
+        int present = 0;   // wanted tracks the device already held
+        int skipped = 0;   // wanted tracks whose local file could not be read
+        int declined = 0;  // tracks the device declined (see getDeclinedFiles)
+    };
+    // Valid after sync returns; counts the work done so far when it threw.
+    const Summary& getSummary() const { return summary; }
+
     // The files the device declined in the last sync (it answered a file's offer with neither
     // "ok" nor "fail"), as "artist/album/file name" with the library's names, in sync order.
     // They were skipped without a cache row, so the next sync offers them again.
@@ -62,4 +73,5 @@ class QUILLORY_EXPORT Synchronizer {
     // Deletions sent on the working connection that the device has not yet answered after.
     std::vector<media::RemovalJournal::Entry> unconfirmedDeletes;
     std::vector<std::string> declinedFiles;
+    Summary summary;
 };

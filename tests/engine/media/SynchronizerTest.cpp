@@ -117,8 +117,13 @@ protected:
         ServerConnectInfo kept;
         Synchronizer synchronizer(transfer, kept, tracks, {}, lists, dir.path().string());
         synchronizer.sync(&callback);
+        summary = synchronizer.getSummary();
+        declined = synchronizer.getDeclinedFiles();
         return transfer.calls;
     }
+
+    Synchronizer::Summary summary;
+    std::vector<std::string> declined;
 
     // Rows of a table as "col|col|..." sorted, for whole-table comparisons.
     std::set<std::string> rows(const std::string& sql) {
@@ -484,4 +489,22 @@ TEST_F(SynchronizerTest, PlaylistThatCannotBeWrittenFailsTheSyncBeforeTheDeviceC
     }
     // Nothing deleted on the device: not the dropped track, not the playlists.
     EXPECT_EQ(transfer.calls, (Calls{"init", "getServerVersionInfo", "free"}));
+}
+
+TEST_F(SynchronizerTest, SummaryCountsWhatTheSyncDid) {
+    const ITunesMediaFile present = track("A", "X", "1.mp3", {"P"});
+    const ITunesMediaFile dropped = track("A", "X", "2.mp3", {"Old"});
+    sync({present, dropped}, {"P", "Old"});
+    const ITunesMediaFile fresh = track("B", "Y", "3.mp3", {"P"});
+    const ITunesMediaFile refused = track("B", "Y", "4.mp3", {"P"});
+    const ITunesMediaFile unreadable = track("B", "Y", "5.mp3", {"P"}, nullptr);
+    transfer.failAt = "syncMedia " + music("4.mp3");
+    transfer.raise = [] { throw media::CMediaDeclinedException("the device declined 4.mp3"); };
+    sync({present, fresh, refused, unreadable}, {"P"});
+    EXPECT_EQ((std::vector<int>{summary.sent, summary.deleted, summary.present, summary.skipped,
+                                summary.declined}),
+              (std::vector<int>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(declined, (std::vector<std::string>{"B/Y/4.mp3"}));
+    // Declined: no row, so the next sync offers it again.
+    EXPECT_EQ(cachedFiles(), (std::set<std::string>{"A|X|1.mp3", "B|Y|3.mp3"}));
 }
