@@ -138,9 +138,13 @@ void WifiTransfer::sendLine(const std::string& line) {
 }
 
 Members WifiTransfer::sendCommandStr(std::string text) {
+    sendLine(text);
+    return readCommandReply();
+}
+
+Members WifiTransfer::readCommandReply() {
     std::string line;
     try {
-        client.sendStr(text);
         line = client.receiveLine();
     } catch (const mycsocks::CSockException& error) {
         linkFailed(error, true);
@@ -232,18 +236,54 @@ void WifiTransfer::syncPlaylist(std::string location, std::string fileName) {
     sendFile({{"command", "syncplaylist"}, {"filename", fileName}}, location);
 }
 
+std::string WifiTransfer::checkCommand(const std::string& location, const std::string& artist,
+                                       const std::string& album, const std::string& fileName,
+                                       bool refresh) {
+    return CommandFormatter::format({{"album", album},
+                                     {"artist", artist},
+                                     {"command", "check_and_refresh_existing"},
+                                     {"dorefresh", refresh ? "yes" : "no"},
+                                     {"filename", fileName},
+                                     {"size", Utils::sizeToString(Utils::getFileSize(location))}});
+}
+
 std::string WifiTransfer::checkAndRefreshExisting(std::string location, std::string artist,
                                                   std::string album, std::string fileName,
                                                   bool refresh) {
     log("syncing media : " + location);
-    Members reply = sendCommandStr(
-        CommandFormatter::format({{"album", album},
-                                  {"artist", artist},
-                                  {"command", "check_and_refresh_existing"},
-                                  {"dorefresh", refresh ? "yes" : "no"},
-                                  {"filename", fileName},
-                                  {"size", Utils::sizeToString(Utils::getFileSize(location))}}));
+    Members reply = sendCommandStr(checkCommand(location, artist, album, fileName, refresh));
     return reply.count("status") != 0 ? reply["status"] : "";
+}
+
+void WifiTransfer::sendCheck(std::string location, std::string artist, std::string album,
+                             std::string fileName, bool refresh) {
+    log("checking : " + location);
+    sendLine(checkCommand(location, artist, album, fileName, refresh));
+}
+
+std::string WifiTransfer::readCheckReply() {
+    Members reply = readCommandReply();
+    return reply.count("status") != 0 ? reply["status"] : "";
+}
+
+long WifiTransfer::sendOffer(std::string command, std::string location, std::string artistDir,
+                             std::string albumDir, std::string fileName) {
+    log("offering " + command + " : " + location);
+    const long size = Utils::getFileSize(location);
+    sendLine(CommandFormatter::format({{"album", albumDir},
+                                       {"artist", artistDir},
+                                       {"command", command},
+                                       {"filename", fileName},
+                                       {"size", Utils::sizeToString(size)}}));
+    return size;
+}
+
+bool WifiTransfer::readReply() {
+    return checkResponseOK();
+}
+
+void WifiTransfer::sendFileBytes(std::string location, long size) {
+    transmitFile(location, size);
 }
 
 void WifiTransfer::remove(std::string artist, std::string album, std::string fileName) {

@@ -9,10 +9,12 @@
 
 #include "link/CSockException.h"
 #include "link/CTcpClient.h"
+#include "media/IPipelinedTransfer.h"
 #include "media/IWifiMediaTransfer.h"
 #include "media/ServerConnectInfo.h"
 
-class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer {
+class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
+                                     public media::IPipelinedTransfer {
   public:
     // cancelFlag is owned by the caller and must outlive the transfer; a value of 1 or more
     // makes the next file chunk raise media::CCancelException. It is read atomically.
@@ -43,6 +45,15 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer {
         std::map<std::string, std::string> command) override;
     ServerConnectInfo& getServerVersionInfo() override;
 
+    // Sending ahead of the replies (see media::IPipelinedTransfer).
+    void sendCheck(std::string location, std::string artist, std::string album,
+                   std::string fileName, bool refresh) override;
+    std::string readCheckReply() override;
+    long sendOffer(std::string command, std::string location, std::string artistDir,
+                   std::string albumDir, std::string fileName) override;
+    bool readReply() override;
+    void sendFileBytes(std::string location, long size) override;
+
     // Sends one serialised command line and reads its reply (see sendCommand).
     std::map<std::string, std::string> sendCommandStr(std::string line);
     // Reads one reply: true on "ok", false on another response; raises on "fail" or a bad reply.
@@ -61,6 +72,11 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer {
   private:
     // Sends a command line, turning a socket failure into CMediaDisconnectException.
     void sendLine(const std::string& line);
+    // Reads one reply as sendCommand answers it.
+    std::map<std::string, std::string> readCommandReply();
+    static std::string checkCommand(const std::string& location, const std::string& artist,
+                                    const std::string& album, const std::string& fileName,
+                                    bool refresh);
     // The file-sending exchange shared by syncMedia, syncArt and syncPlaylist; returns the
     // second reply's outcome. A track or art file the device declines (a first reply neither
     // "ok" nor "fail") raises CMediaDeclinedException; a declined playlist returns true.

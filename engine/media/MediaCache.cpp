@@ -260,3 +260,23 @@ std::vector<media::MediaAlbum> MediaCache::getAlbumsFromFiles(std::string device
     }
     return albums;
 }
+
+void MediaCache::ensureArtDigests() {
+    executeQuery(
+        "create table if not exists art_digests (deviceid text, artist text, album text, "
+        "digest text, unique (deviceid, artist, album))");
+}
+
+std::string MediaCache::getArtDigest(std::string deviceId, std::string artist, std::string album) {
+    prepareAndExecuteQuery(
+        "select digest from art_digests where deviceid = ? and artist = ? and album = ?",
+        {std::move(deviceId), std::move(artist), std::move(album)}, true);
+    return rows.empty() || rows.front().empty() ? std::string() : rows.front().front();
+}
+
+void MediaCache::setArtDigest(std::string deviceId, std::string artist, std::string album,
+                              std::string digest) {
+    prepareAndExecuteQuery(
+        "insert or replace into art_digests values (?, ?, ?, ?)",
+        {std::move(deviceId), std::move(artist), std::move(album), std::move(digest)}, false);
+}

@@ -84,6 +84,15 @@ class QUILLORY_EXPORT MediaCache {
     // The distinct (artist, album) pairs among the device's file rows.
     std::vector<media::MediaAlbum> getAlbumsFromFiles(std::string deviceId);
 
+    // The digest of each album's art as last sent to a device, in a table of its own
+    // (art_digests), so that unchanged art need not be sent again. ensureArtDigests creates
+    // the table in a cache made before it existed; the other two need it.
+    void ensureArtDigests();
+    // The stored digest, or "" when none is stored.
+    std::string getArtDigest(std::string deviceId, std::string artist, std::string album);
+    void setArtDigest(std::string deviceId, std::string artist, std::string album,
+                      std::string digest);
+
     // Runs a parameterless statement once. Returns SQLite's code for it; throws
     // media::CDBException with "ppStmpt was null" when the text holds no statement.
     int executeQuery(std::string sql);

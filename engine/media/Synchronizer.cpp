@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include <algorithm>
+#include <deque>
+#include <optional>
 #include <set>
 
 #include "media/CMediaException.h"
@@ -196,7 +199,22 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     sentArts.clear();
     Logger::log(kTag, "Syncing media files");
     const bool checkExisting = transfer.getServerVersionInfo().compareProtocol("2.0") >= 0;
+    // The pipelined form of the same connection, when it has one.
+    auto* pipe = options.fast ? dynamic_cast<media::IPipelinedTransfer*>(&transfer) : nullptr;
+    if (pipe != nullptr) {
+        sendTracksPipelined(*pipe, cache, journal, callback, checkExisting);
+    } else {
+        sendTracks(cache, journal, callback, checkExisting);
+    }
 
+    transfer.free();
+    cache.free();
+    Logger::log(kTag, "Finished syncing..");
+}
+
+void Synchronizer::sendTracks(MediaCache& cache, media::RemovalJournal& journal,
+                              SyncStatusCallback* callback, bool checkExisting) {
+    const std::string deviceId = deviceInfo->getDeviceId();
     const std::size_t count = mediaFiles.size();
     for (std::size_t i = 0; i < count; ++i) {
         ITunesMediaFile track = mediaFiles[i];
@@ -247,10 +265,155 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         }
         syncArt(track, cache, journal, callback, artistDir, albumDir);
     }
+}
 
-    transfer.free();
-    cache.free();
-    Logger::log(kTag, "Finished syncing..");
+void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCache& cache,
+                                       media::RemovalJournal& journal, SyncStatusCallback* callback,
+                                       bool checkExisting) {
+    const std::string deviceId = deviceInfo->getDeviceId();
+    cache.ensureArtDigests();
+    const std::size_t count = mediaFiles.size();
+
+    // Each album's art comes from the first of its tracks whose art file can be read.
+    struct Art {
+        std::string location;
+        std::string digest;
+        bool known = false;  // the cache lists it on the device
+        bool send = true;
+        bool handled = false;  // sent, declined or found unchanged in this sync
+    };
+    std::map<std::string, Art> arts;
+    for (const ITunesMediaFile& track : mediaFiles) {
+        const std::string key = track.getArtist() + "/" + track.getAlbum();
+        if (arts.count(key) != 0 && !arts[key].location.empty()) continue;
+        Art& art = arts[key];
+        if (!FilesIO::isValidAccessibleFile(track.getArtLocation())) continue;
+        art.location = track.getArtLocation();
+        art.digest = FilesIO::digest(art.location);
+        art.known = cache.containsArt(deviceId, track.getArtist(), track.getAlbum());
+        art.send = !art.known || art.digest.empty() ||
+                   art.digest != cache.getArtDigest(deviceId, track.getArtist(), track.getAlbum());
+    }
+
+    // The existence checks, a window of them on the wire at a time, answers read in order.
+    std::vector<char> missing(count, 0);
+    {
+        struct Asked {
+            std::size_t track;  // index into mediaFiles, or count for an album's art
+            std::string album;
+        };
+        std::deque<Asked> asked;
+        const auto readOne = [&] {
+            const std::string answer = pipe.readCheckReply();
+            confirmRemovals(journal, deviceId);
+            const bool gone = answer == "doesnotexist" || answer == "sizemismatch";
+            if (asked.front().track < count) {
+                missing[asked.front().track] = gone ? 1 : 0;
+            } else if (gone) {
+                arts[asked.front().album].send = true;
+            }
+            asked.pop_front();
+        };
+        const std::size_t window = std::max<std::size_t>(1, options.checkWindow);
+        std::set<std::string> artAsked;
+        for (std::size_t i = 0; checkExisting && i < count; ++i) {
+            const ITunesMediaFile& track = mediaFiles[i];
+            if (track.getStatus() == MediaFile::STATUS_SYNCED) {
+                pipe.sendCheck(track.getLocation(), track.getArtist(), track.getAlbum(),
+                               track.getFileName(), true);
+                asked.push_back({i, {}});
+            }
+            const std::string key = track.getArtist() + "/" + track.getAlbum();
+            const Art& art = arts[key];
+            if (!art.send && artAsked.insert(key).second) {
+                pipe.sendCheck(art.location, track.getArtist(), track.getAlbum(), kArtFileName,
+                               false);
+                asked.push_back({count, key});
+            }
+            while (asked.size() >= window) readOne();
+        }
+        while (!asked.empty()) readOne();
+    }
+
+    // Every file goes out as soon as the one before it is on its way: its offer is sent, then
+    // the last reply of the previous file read, then the answer to the offer.
+    struct Sending {
+        bool art = false;
+        std::size_t track = 0;  // index into mediaFiles
+        std::string album;      // arts key
+        bool isNew = false;     // a track or art without a cache row: journalled until it has one
+        Entry entry;
+    };
+    std::optional<Sending> inFlight;
+    const auto settle = [&] {
+        if (!inFlight) return;
+        const bool stored = pipe.readReply();
+        confirmRemovals(journal, deviceId);
+        const Sending done = *inFlight;
+        inFlight.reset();
+        if (done.art) {
+            if (done.isNew) cache.insertArt(deviceId, done.entry.artist, done.entry.album);
+            cache.setArtDigest(deviceId, done.entry.artist, done.entry.album,
+                               arts[done.album].digest);
+        } else {
+            if (!stored) Logger::log(kTag, "checkResponseOK failed");
+            ++summary.sent;
+            if (done.isNew) {
+                cache.insertFile(deviceId, done.entry.artist, done.entry.album, done.entry.fileName,
+                                 mediaFiles[done.track].getLocation());
+            }
+        }
+        if (done.isNew) journal.remove(deviceId, {done.entry});
+    };
+    const auto send = [&](const Sending& item, const std::string& location) {
+        if (item.isNew) journal.add(deviceId, {item.entry});
+        const long size =
+            pipe.sendOffer(item.art ? "syncart" : "syncmedia", location,
+                           Utils::makeValidDirName(item.entry.artist),
+                           Utils::makeValidDirName(item.entry.album), item.entry.fileName);
+        settle();
+        const bool accepted = pipe.readReply();
+        confirmRemovals(journal, deviceId);
+        if (!accepted) {
+            decline(item.entry.artist + "/" + item.entry.album + "/" + item.entry.fileName);
+            if (!item.art) ++summary.declined;
+            return;
+        }
+        pipe.sendFileBytes(location, size);
+        inFlight = item;
+    };
+
+    for (std::size_t i = 0; i < count; ++i) {
+        const ITunesMediaFile& track = mediaFiles[i];
+        progress =
+            static_cast<int>(static_cast<double>(i + 1) / static_cast<double>(count) * 100.0);
+        callback->onSyncStatus(progress, track.getFileName());
+        const bool isNew = track.getStatus() == MediaFile::STATUS_NEW;
+        if (isNew || missing[i] != 0) {
+            if (!FilesIO::isValidAccessibleFile(track.getLocation())) {
+                Logger::log(kTag, "Failed to read media file : " + track.getLocation());
+                ++summary.skipped;
+                continue;
+            }
+            send({false, i, {}, isNew, {track.getArtist(), track.getAlbum(), track.getFileName()}},
+                 track.getLocation());
+        } else {
+            ++summary.present;
+        }
+        const std::string key = track.getArtist() + "/" + track.getAlbum();
+        Art& art = arts[key];
+        if (art.handled) continue;
+        if (art.location.empty()) {
+            Logger::log(kTag, "Failed to access art :" + track.getArtLocation());
+            continue;
+        }
+        art.handled = true;
+        if (!art.send) continue;
+        callback->onSyncStatus(progress, "Syncing art :" + track.getAlbum());
+        send({true, i, key, !art.known, {track.getArtist(), track.getAlbum(), kArtFileName}},
+             art.location);
+    }
+    settle();
 }
 
 void Synchronizer::decline(const std::string& file) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "media/IPipelinedTransfer.h"
 #include "media/ITunesMediaFile.h"
 #include "media/IWifiMediaTransfer.h"
 #include "media/ServerConnectInfo.h"
@@ -28,6 +29,21 @@ class QUILLORY_EXPORT Synchronizer {
 
     Synchronizer(const Synchronizer&) = delete;
     Synchronizer& operator=(const Synchronizer&) = delete;
+
+    // How the tracks and art are sent. The defaults send one command at a time and every
+    // album's art in every sync.
+    struct Options {
+        // When the transfer also implements media::IPipelinedTransfer: existence checks go out
+        // in a window of checkWindow commands, each file is offered before the previous one's
+        // last reply is read, and an album's art is sent again only when its bytes differ from
+        // those last sent to the device or a device of protocol 2.0 or newer reports it missing
+        // or of another size. The calls made through media::IWifiMediaTransfer are then the
+        // handshake, the deletions, the playlists and free.
+        bool fast = false;
+        std::size_t checkWindow = 64;
+    };
+    // Call before sync.
+    void setOptions(const Options& chosen) { options = chosen; }
 
     // Runs the sync on the calling thread, reporting through callback (not null) on that
     // thread. Catches nothing: every failure leaves as the media::CMediaException family, and
@@ -52,6 +68,14 @@ class QUILLORY_EXPORT Synchronizer {
     const std::vector<std::string>& getDeclinedFiles() const { return declinedFiles; }
 
   private:
+    // Sends the tracks (and their albums' art) one command at a time.
+    void sendTracks(MediaCache& cache, media::RemovalJournal& journal, SyncStatusCallback* callback,
+                    bool checkExisting);
+    // The same work with commands sent ahead of their replies.
+    void sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCache& cache,
+                             media::RemovalJournal& journal, SyncStatusCallback* callback,
+                             bool checkExisting);
+
     // Sends the album's art the first time a readable art file is seen for it in this sync.
     void syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
                  media::RemovalJournal& journal, SyncStatusCallback* callback,
@@ -74,4 +98,5 @@ class QUILLORY_EXPORT Synchronizer {
     std::vector<media::RemovalJournal::Entry> unconfirmedDeletes;
     std::vector<std::string> declinedFiles;
     Summary summary;
+    Options options;
 };

@@ -8,7 +8,7 @@
 namespace fileutils {
 
 class QUILLORY_EXPORT FilesIO {
-public:
+  public:
     // The text after the last "/": the whole path when it has none, "" when it ends in "/".
     static std::string getFileName(std::string path);
 
@@ -18,6 +18,10 @@ public:
 
     // Same as fileExist.
     static bool isValidAccessibleFile(std::string path);
+
+    // A digest of the file's bytes (64-bit XXH3 as 16 hexadecimal digits), stable across runs
+    // and machines; empty when the file cannot be read. Never throws; any thread.
+    static std::string digest(const std::string& path);
 };
 
 }  // namespace fileutils

@@ -76,8 +76,9 @@ public:
     }
 
     // Runs the killing helper; true when the sync was killed.
-    bool run(const std::string& port, const std::vector<std::string>& chosen, const std::string& mode,
-             const std::string& operation, int call, long delayUs, int* exitStatus = nullptr) {
+    bool run(const std::string& port, const std::vector<std::string>& chosen, const std::string& speed,
+             const std::string& mode, const std::string& operation, int call, long delayUs,
+             int* exitStatus = nullptr) {
         std::ostringstream manifest;
         for (std::size_t i = 0; i < chosen.size(); ++i) manifest << (i ? "\t" : "") << chosen[i];
         manifest << "\n";
@@ -92,7 +93,7 @@ public:
         const std::string manifestPath = work.write("manifest.txt", manifest.str());
 
         const std::vector<std::string> arguments{KILLING_SYNC_BIN, "127.0.0.1", port, work.path().string(),
-                                                 manifestPath,     mode,        operation,
+                                                 manifestPath,     speed,       mode,        operation,
                                                  std::to_string(call),         std::to_string(delayUs)};
         std::vector<char*> argv;
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -184,18 +185,31 @@ struct Plan {
     }
 };
 
-// The points where a kill once lost or stranded a file, then seeded ones anywhere.
-std::vector<Plan> plans(const std::string& protocol, int seeded) {
-    std::vector<Plan> all{
-        // The device stored a new track, the row was never written, and it is no longer wanted.
-        {{}, {"Main"}, {"Road"}, "after", "syncMedia", 1, 0},
-        {{}, {"Main"}, {"Road"}, "during", "syncMedia", 3, 400},
-        {{"Main"}, {"Road"}, {"Calm"}, "after", "syncArt", 1, 0},
-        // The device deleted a track whose row was still there, and it is wanted again.
-        {{"Main"}, {"Road"}, {"Main"}, "after", "remove", 1, 0},
-        {{"Main", "Calm"}, {}, {"Main", "Calm"}, "after", "remove", 3, 0},
-        {{"Main"}, {"Calm"}, {"Main"}, "before", "syncPlaylist", 1, 0},
-    };
+// The points where a kill once lost or stranded a file, then seeded ones anywhere. A fast sync
+// stores a file's row after its last reply, read once the next file has been offered.
+std::vector<Plan> plans(const std::string& protocol, bool fast, int seeded) {
+    std::vector<Plan> all;
+    if (!fast) {
+        all = {
+            // The device stored a new track, the row was never written, and it is no longer wanted.
+            {{}, {"Main"}, {"Road"}, "after", "syncMedia", 1, 0},
+            {{}, {"Main"}, {"Road"}, "during", "syncMedia", 3, 400},
+            {{"Main"}, {"Road"}, {"Calm"}, "after", "syncArt", 1, 0},
+            // The device deleted a track whose row was still there, and it is wanted again.
+            {{"Main"}, {"Road"}, {"Main"}, "after", "remove", 1, 0},
+            {{"Main", "Calm"}, {}, {"Main", "Calm"}, "after", "remove", 3, 0},
+            {{"Main"}, {"Calm"}, {"Main"}, "before", "syncPlaylist", 1, 0},
+        };
+    } else {
+        all = {
+            {{}, {"Main"}, {"Road"}, "after", "readReply", 2, 0},
+            {{}, {"Main"}, {"Road"}, "after", "sendFileBytes", 2, 0},
+            {{}, {"Main"}, {"Road"}, "during", "sendFileBytes", 3, 400},
+            {{"Main"}, {"Road"}, {"Calm"}, "after", "sendOffer", 3, 0},
+            {{"Main"}, {"Road"}, {"Main"}, "after", "remove", 1, 0},
+            {{"Main", "Road"}, {"Main"}, {"Road"}, "after", "readCheckReply", 2, 0},
+        };
+    }
     std::mt19937 random(static_cast<unsigned>(std::hash<std::string>{}(protocol)));
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     auto subset = [&] {
@@ -207,7 +221,11 @@ std::vector<Plan> plans(const std::string& protocol, int seeded) {
     };
     static const char* const kModes[] = {"before", "after", "during"};
     // Half the kills land on any call, the rest on the calls that change the device.
-    static const char* const kOperations[] = {"syncMedia", "syncMedia", "remove", "syncArt", "syncPlaylist"};
+    static const char* const kPartOperations[] = {"syncMedia", "syncMedia", "remove", "syncArt",
+                                                  "syncPlaylist"};
+    static const char* const kFastOperations[] = {"sendFileBytes", "readReply", "remove", "sendOffer",
+                                                  "readCheckReply"};
+    const char* const* kOperations = fast ? kFastOperations : kPartOperations;
     for (int i = 0; i < seeded; ++i) {
         Plan plan;
         plan.before = subset();
@@ -226,25 +244,25 @@ std::vector<Plan> plans(const std::string& protocol, int seeded) {
     return all;
 }
 
-class KillLoopTest : public testing::TestWithParam<std::pair<std::string, int>> {};
+class KillLoopTest : public testing::TestWithParam<std::tuple<std::string, std::string, int>> {};
 
 TEST_P(KillLoopTest, OneCleanSyncAfterAKillLeavesTheDeviceExactlyAsWanted) {
-    const auto [protocol, seeded] = GetParam();
+    const auto [protocol, speed, seeded] = GetParam();
     int killed = 0;
     int round = 0;
-    const std::vector<Plan> all = plans(protocol, seeded);
+    const std::vector<Plan> all = plans(protocol, speed == "fast", seeded);
     for (const Plan& plan : all) {
-        const std::string what = "protocol " + protocol + " round " + std::to_string(round++) + ": " +
+        const std::string what = speed + " sync, protocol " + protocol + " round " + std::to_string(round++) + ": " +
                                  plan.describe();
         Round state;
         DeviceOptions options;
         options.protocol = protocol;
         DeviceFixture device(options);
         int status = -1;
-        ASSERT_FALSE(state.run(device.port(), plan.before, "none", "any", 0, 0, &status)) << what;
+        ASSERT_FALSE(state.run(device.port(), plan.before, speed, "none", "any", 0, 0, &status)) << what;
         ASSERT_EQ(status, 0) << what;
-        if (state.run(device.port(), plan.during, plan.mode, plan.operation, plan.call, plan.delayUs)) ++killed;
-        ASSERT_FALSE(state.run(device.port(), plan.after, "none", "any", 0, 0, &status)) << what;
+        if (state.run(device.port(), plan.during, speed, plan.mode, plan.operation, plan.call, plan.delayUs)) ++killed;
+        ASSERT_FALSE(state.run(device.port(), plan.after, speed, "none", "any", 0, 0, &status)) << what;
         ASSERT_EQ(status, 0) << what;
 
         // A sync that ends with deletions has no reply to wait for: the server may still be
@@ -260,17 +278,20 @@ TEST_P(KillLoopTest, OneCleanSyncAfterAKillLeavesTheDeviceExactlyAsWanted) {
         EXPECT_EQ(state.rows("select artist, album from arts"), state.expectedRows(plan.after, true)) << what;
         if (HasFailure()) return;
     }
-    std::printf("protocol %s: %d of %zu syncs killed\n", protocol.c_str(), killed, all.size());
+    std::printf("%s sync, protocol %s: %d of %zu syncs killed\n", speed.c_str(), protocol.c_str(), killed,
+                all.size());
     // Most points lie inside the sync; a loop that killed nothing would prove nothing.
     EXPECT_GT(killed, static_cast<int>(all.size()) / 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, KillLoopTest,
-                         testing::Values(std::make_pair(std::string("1.0"), 20),
-                                         std::make_pair(std::string("1.1"), 40),
-                                         std::make_pair(std::string("2.0"), 40)),
+                         testing::Values(std::make_tuple(std::string("1.0"), std::string("part"), 20),
+                                         std::make_tuple(std::string("1.1"), std::string("part"), 40),
+                                         std::make_tuple(std::string("2.0"), std::string("part"), 40),
+                                         std::make_tuple(std::string("1.1"), std::string("fast"), 40),
+                                         std::make_tuple(std::string("2.0"), std::string("fast"), 40)),
                          [](const auto& info) {
-                             std::string name = "protocol_" + info.param.first;
+                             std::string name = std::get<1>(info.param) + "_protocol_" + std::get<0>(info.param);
                              std::replace(name.begin(), name.end(), '.', '_');
                              return name;
                          });

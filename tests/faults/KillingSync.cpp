@@ -1,6 +1,7 @@
 // A sync that dies by SIGKILL at a chosen point, for the kill loop. It runs the real engine
 // against a device server and kills itself around one transfer call:
-//   killing_sync HOST PORT WORKDIR MANIFEST MODE OPERATION CALL [DELAY_US]
+//   killing_sync HOST PORT WORKDIR MANIFEST SPEED MODE OPERATION CALL [DELAY_US]
+// SPEED is "part" (one command at a time) or "fast" (pipelined, art only when changed).
 // MODE is "before" (at the start of call number CALL), "after" (once that call returned) or
 // "during" (DELAY_US microseconds after that call began, from another thread). Calls are
 // counted from 1 over the transfer operations named OPERATION ("syncMedia", "remove", ...), or
@@ -31,7 +32,7 @@ namespace {
     for (;;) pause();
 }
 
-class KillingTransfer : public media::IWifiMediaTransfer {
+class KillingTransfer : public media::IWifiMediaTransfer, public media::IPipelinedTransfer {
   public:
     KillingTransfer(WifiTransfer& real, std::string mode, std::string operation, int call,
                     long delayUs)
@@ -84,6 +85,29 @@ class KillingTransfer : public media::IWifiMediaTransfer {
         around("sendCommand", [&] { reply = real.sendCommand(command); });
         return reply;
     }
+    void sendCheck(std::string l, std::string a, std::string b, std::string f,
+                   bool refresh) override {
+        around("sendCheck", [&] { real.sendCheck(l, a, b, f, refresh); });
+    }
+    std::string readCheckReply() override {
+        std::string answer;
+        around("readCheckReply", [&] { answer = real.readCheckReply(); });
+        return answer;
+    }
+    long sendOffer(std::string c, std::string l, std::string a, std::string b,
+                   std::string f) override {
+        long size = 0;
+        around("sendOffer", [&] { size = real.sendOffer(c, l, a, b, f); });
+        return size;
+    }
+    bool readReply() override {
+        bool ok = false;
+        around("readReply", [&] { ok = real.readReply(); });
+        return ok;
+    }
+    void sendFileBytes(std::string l, long size) override {
+        around("sendFileBytes", [&] { real.sendFileBytes(l, size); });
+    }
     ServerConnectInfo& getServerVersionInfo() override {
         ServerConnectInfo* info = nullptr;
         around("getServerVersionInfo", [&] { info = &real.getServerVersionInfo(); });
@@ -122,8 +146,8 @@ class Quiet : public SyncStatusCallback {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 8) {
-        std::cerr << "usage: killing_sync HOST PORT WORKDIR MANIFEST MODE OPERATION CALL "
+    if (argc < 9) {
+        std::cerr << "usage: killing_sync HOST PORT WORKDIR MANIFEST SPEED MODE OPERATION CALL "
                      "[DELAY_US]\n";
         return 2;
     }
@@ -145,12 +169,14 @@ int main(int argc, char** argv) {
     real.setHost(argv[1]);
     real.setPort(argv[2]);
     real.setTimeouts(2000, 5000);
-    KillingTransfer transfer(real, argv[5], argv[6], std::stoi(argv[7]),
-                             argc > 8 ? std::stol(argv[8]) : 0);
+    KillingTransfer transfer(real, argv[6], argv[7], std::stoi(argv[8]),
+                             argc > 9 ? std::stol(argv[9]) : 0);
     ServerConnectInfo kept;
     Quiet quiet;
     try {
-        Synchronizer(transfer, kept, tracks, {}, playlists, argv[3]).sync(&quiet);
+        Synchronizer synchronizer(transfer, kept, tracks, {}, playlists, argv[3]);
+        synchronizer.setOptions({std::string(argv[5]) == "fast"});
+        synchronizer.sync(&quiet);
     } catch (const media::CMediaException& error) {
         std::cerr << error.what() << ": " << error.message << "\n";
         return 1;
