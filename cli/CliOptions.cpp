@@ -19,6 +19,8 @@ QString CliOptions::help() {
         "  --list-playlists     print the library's playlists and exit\n"
         "  --discover           list device apps announcing themselves on this network\n"
         "  --seconds N          how long --discover listens (default 3)\n"
+        "  --no-pipelining      one command at a time and every album's art in every sync,\n"
+        "                       for a device app that cannot take commands sent ahead\n"
         "  --verbose            show the engine's log instead of writing it to\n"
         "                       ~/quillory/quillory-sync.log\n"
         "  --help               show this text\n"
@@ -85,6 +87,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
             discovering = true;
         } else if (argument == QLatin1String("--verbose")) {
             options.verbose = true;
+        } else if (argument == QLatin1String("--no-pipelining")) {
+            options.pipelining = false;
         } else {
             error = QStringLiteral("unknown argument ") + argument;
             return std::nullopt;

@@ -16,6 +16,7 @@ struct CliOptions {
     QString port;
     double discoverSeconds = 3.0;
     bool verbose = false;
+    bool pipelining = true;  // fast sync unless --no-pipelining
 
     // Parses the arguments (without the program name); nothing, with error set, when they do
     // not make sense.

@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
 
     TerminalProgress progress(stdout);
     SyncInvoker invoker;
+    if (!options->pipelining) invoker.setFastSync(false);
     const ObserverRegistration updates(QStringLiteral("update"), [&](const Notification& update) {
         progress.report(update.userInfo.value(QStringLiteral("percent")).toInt(),
                         update.userInfo.value(QStringLiteral("message")).toString());

@@ -1,6 +1,7 @@
 #include "SyncInvoker.h"
 
 #include <QLoggingCategory>
+#include <QSettings>
 #include <atomic>
 #include <cstdlib>
 
@@ -86,6 +87,10 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
         transfer.setHost(host.toStdString());
         transfer.setPort(port.toStdString());
         Synchronizer synchronizer(transfer, info, tracks, others, names, workingDir);
+        Synchronizer::Options options;
+        options.fast =
+            fastSync.value_or(QSettings().value(QStringLiteral("fastsync"), true).toBool());
+        synchronizer.setOptions(options);
         qCInfo(lcInvoker) << "Going to sync now";
         SyncStatusCallbackImpl callback(*this);
         try {

@@ -8,13 +8,14 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "ITunesMediaFileObc.h"
 #include "NotificationCenter.h"
 #include "SyncResult.h"
 
 class SyncInvoker {
-public:
+  public:
     explicit SyncInvoker(NotificationCenter& center = NotificationCenter::defaultCenter());
 
     // Blocks until the sync has ended. Engine errors come back in the result, never thrown.
@@ -23,6 +24,10 @@ public:
                     const QMap<QString, QString>& serverInfo);
     // Asks the running sync to stop before the next chunk of the file being sent.
     void cancelSync();
+    // Fast sync (commands sent ahead of their replies, art only when it changed) or one command
+    // at a time, for a device app that cannot take commands ahead. Unless set here, the user
+    // setting "fastsync" decides (on by default). Call before sync.
+    void setFastSync(bool fast) { fastSync = fast; }
 
     void syncStatusUpdate(const QString& message, int percent);
     void fireNotification(const Notification& notification);
@@ -31,7 +36,8 @@ public:
     // and the leading digits read, 0 without digits.
     static quint64 portNumber(const QString& port);
 
-private:
+  private:
     NotificationCenter& center;
     int cancel = 0;
+    std::optional<bool> fastSync;
 };

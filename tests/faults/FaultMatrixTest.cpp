@@ -96,7 +96,9 @@ public:
         transfer.setTimeouts(2000, 1000);
         ServerConnectInfo kept;
         try {
-            Synchronizer(transfer, kept, tracks, {}, playlists, work.path().string()).sync(&callback);
+            Synchronizer synchronizer(transfer, kept, tracks, {}, playlists, work.path().string());
+            synchronizer.setOptions({fast});
+            synchronizer.sync(&callback);
         } catch (const media::CMediaException& error) {
             return error.what();
         }
@@ -173,6 +175,7 @@ public:
     Callback callback;
     int cancel = 0;
     bool lostCache = false;
+    bool fast = false;  // pipelined, art only when changed
 };
 
 struct Fault {
@@ -227,7 +230,10 @@ std::string syncReadOnly(Cell& cell, const std::string& port, bool& skipped) {
     return kind;
 }
 
-TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
+class FaultMatrixTest : public testing::TestWithParam<bool> {};
+
+TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
+    const bool fast = GetParam();
     auto cancelOn = [](const std::string& file, int delayMs) {
         return [file, delayMs](Cell& cell) {
             cell.callback.onReport = [&cell, file, delayMs](const std::string& message) {
@@ -330,6 +336,7 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
 
     {  // connection refused: nobody listens yet
         Cell cell;
+        cell.fast = fast;
         std::string closed;
         {
             DeviceFixture gone;
@@ -345,6 +352,7 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
 
     for (const Fault& fault : faults) {
         Cell cell;
+        cell.fast = fast;
         DeviceOptions options;
         DeviceFixture device(options);
         ASSERT_EQ(cell.sync(device.port(), cell.warmupTracks(), {"Main", "Extra"}), "success") << fault.name;
@@ -354,6 +362,8 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
             plan.setOccurrence(fault.occurrence);
         }
         device.device().setFault(plan);
+        // New art for the new track's album, so that a fast sync sends art too.
+        cell.library.write("art-" + kNew.album.substr(0, 2) + ".jpg", "new art of " + kNew.album);
         if (fault.before) fault.before(cell);
         const std::string kind = cell.sync(device.port(), cell.tracks(), {"Main"});
         cell.callback.onReport = nullptr;
@@ -369,6 +379,7 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
 
     {  // the cache read-only: the sync must fail rather than work from stale marks
         Cell cell;
+        cell.fast = fast;
         DeviceFixture device;
         ASSERT_EQ(cell.sync(device.port(), cell.warmupTracks(), {"Main", "Extra"}), "success");
         bool skipped = false;
@@ -382,8 +393,11 @@ TEST(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         }
     }
 
-    std::printf("%s", table.str().c_str());
+    std::printf("%s sync:%s", fast ? "fast" : "one command at a time", table.str().c_str());
     EXPECT_TRUE(allGood) << table.str();
 }
+
+INSTANTIATE_TEST_SUITE_P(Speeds, FaultMatrixTest, testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "fast" : "part"); });
 
 }  // namespace

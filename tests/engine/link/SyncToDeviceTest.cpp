@@ -15,13 +15,13 @@ using testsupport::TempDir;
 using Tree = std::map<std::string, std::string>;
 
 class QuietCallback : public SyncStatusCallback {
-public:
+  public:
     void onSyncStatus(int, std::string message) override { reports.push_back(message); }
     std::vector<std::string> reports;
 };
 
 class SyncToDeviceTest : public testing::Test {
-protected:
+  protected:
     SyncToDeviceTest() { work.copyTemplateDb(); }
 
     ITunesMediaFile track(const std::string& artist, const std::string& album,
@@ -33,12 +33,14 @@ protected:
                                art, std::move(playlists));
     }
 
-    void sync(const std::vector<ITunesMediaFile>& tracks, const std::vector<std::string>& lists) {
+    void sync(const std::vector<ITunesMediaFile>& tracks, const std::vector<std::string>& lists,
+              Synchronizer::Options options = {}) {
         WifiTransfer transfer(&cancel);
         transfer.setHost("127.0.0.1");
         transfer.setPort(device.port());
         ServerConnectInfo kept;
         Synchronizer synchronizer(transfer, kept, tracks, {}, lists, work.path().string());
+        synchronizer.setOptions(options);
         synchronizer.sync(&callback);
     }
 
@@ -96,13 +98,58 @@ TEST_F(SyncToDeviceTest, SyncAgainThenDropAPlaylist) {
     EXPECT_EQ(device.tree(), first);
 
     sync({tracks[0], tracks[1]}, {"Rock"});
-    EXPECT_EQ(device.tree(),
-              (Tree{{"AC_DC/Back in Black/01 Hells Bells.mp3", big},
-                    {"AC_DC/Back in Black/02 Shoot.mp3", "shoot"},
-                    {"AC_DC/Back in Black/AlbumArt.jpg", "art of Back in Black"},
-                    {"playlists/Rock.m3u", first.at("playlists/Rock.m3u")}}));
+    EXPECT_EQ(device.tree(), (Tree{{"AC_DC/Back in Black/01 Hells Bells.mp3", big},
+                                   {"AC_DC/Back in Black/02 Shoot.mp3", "shoot"},
+                                   {"AC_DC/Back in Black/AlbumArt.jpg", "art of Back in Black"},
+                                   {"playlists/Rock.m3u", first.at("playlists/Rock.m3u")}}));
     // Emptied folders go with their last file.
     EXPECT_FALSE(std::filesystem::exists(device.root() / "Bj\xc3\xb6rk"));
+}
+
+TEST_F(SyncToDeviceTest, FastSyncSendsOnlyWhatIsMissingOrChanged) {
+    const Synchronizer::Options fast{true, 2};  // a window of two checks: several windows
+    std::vector<ITunesMediaFile> tracks;
+    Tree want;
+    for (int i = 1; i <= 6; ++i) {
+        const std::string album = i <= 3 ? "First" : "Second";
+        const std::string file = std::to_string(i) + ".mp3";
+        tracks.push_back(track("A", album, file, std::string(1500 * i, 'a' + i), {"P"}));
+        want["A/" + album + "/" + file] = std::string(1500 * i, 'a' + i);
+    }
+    want["A/First/AlbumArt.jpg"] = "art of First";
+    want["A/Second/AlbumArt.jpg"] = "art of Second";
+    std::string playlist = "#EXTM3U";
+    for (const ITunesMediaFile& t : tracks)
+        playlist += "\n./A/" + t.getAlbum() + "/" + t.getFileName();
+    want["playlists/P.m3u"] = playlist;
+
+    sync(tracks, {"P"}, fast);
+    EXPECT_EQ(device.tree(), want);
+    EXPECT_EQ(commands("syncmedia"), 6u);
+    EXPECT_EQ(commands("syncart"), 2u);
+
+    // Nothing changed: six track checks and two art checks, nothing sent.
+    sync(tracks, {"P"}, fast);
+    EXPECT_EQ(commands("check_and_refresh_existing"), 8u);
+    EXPECT_EQ(commands("syncmedia"), 6u);
+    EXPECT_EQ(commands("syncart"), 2u);
+    EXPECT_EQ(device.tree(), want);
+
+    // A track lost in the middle of a window and an album's new art: exactly those go again.
+    std::filesystem::remove(device.root() / "A/First/3.mp3");
+    library.write("Second.jpg", "new art of Second");
+    want["A/Second/AlbumArt.jpg"] = "new art of Second";
+    sync(tracks, {"P"}, fast);
+    EXPECT_EQ(commands("syncmedia"), 7u);
+    EXPECT_EQ(commands("syncart"), 3u);
+    EXPECT_EQ(device.tree(), want);
+
+    // Art lost on the device is sent again too.
+    std::filesystem::remove(device.root() / "A/First/AlbumArt.jpg");
+    sync(tracks, {"P"}, fast);
+    EXPECT_EQ(commands("syncmedia"), 7u);
+    EXPECT_EQ(commands("syncart"), 4u);
+    EXPECT_EQ(device.tree(), want);
 }
 
 TEST_F(SyncToDeviceTest, CancelledSyncIsCompletedByTheNext) {
