@@ -2,6 +2,8 @@
 //
 //   link_bench discard --listen ADDR      a receiver that counts bytes and acknowledges them;
 //                                         prints its port first
+//   link_bench plain --host H --discard-port D --bytes N
+//                                         N bytes to the discard receiver; prints the seconds
 //   link_bench client --host H --port P --discard-port D --template DB
 //                                         syncs 200 x 5 MiB and 1,000 x 3 KB to the device
 //                                         server at H:P and compares with the discard receiver
@@ -114,7 +116,7 @@ int connectTo(const std::string& host, const std::string& port) {
 }
 
 class Quiet : public SyncStatusCallback {
-public:
+  public:
     void onSyncStatus(int, std::string) override {}
 };
 
@@ -128,7 +130,8 @@ std::vector<itunesinfo::ITunesMediaFile> makeLibrary(const fs::path& folder, int
         const fs::path file = folder / ("track" + std::to_string(i) + ".mp3");
         std::ofstream(file, std::ios::binary) << content;
         tracks.emplace_back("Bench Artist", "Album " + std::to_string(i / 10), file.filename(),
-                            static_cast<int64_t>(bytes), file.string(), "", std::vector<std::string>{});
+                            static_cast<int64_t>(bytes), file.string(), "",
+                            std::vector<std::string>{});
     }
     return tracks;
 }
@@ -152,7 +155,8 @@ double timedSync(const std::vector<itunesinfo::ITunesMediaFile>& tracks, const f
 
 int client(const std::string& host, const std::string& port, const std::string& discardPort,
            const fs::path& templateDb) {
-    const fs::path root = fs::temp_directory_path() / ("quillory-link-bench-" + std::to_string(getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("quillory-link-bench-" + std::to_string(getpid()));
     constexpr int kBigFiles = 200;
     constexpr std::size_t kBigBytes = 5 * 1024 * 1024;
     constexpr int kSmallFiles = 1000;
@@ -187,7 +191,8 @@ int client(const std::string& host, const std::string& port, const std::string& 
     sendAll(plain, &count, sizeof count);
     for (const auto& track : big) {
         std::ifstream in(track.getLocation(), std::ios::binary);
-        while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
+               in.gcount() > 0) {
             sendAll(plain, chunk.data(), static_cast<std::size_t>(in.gcount()));
         }
     }
@@ -207,9 +212,10 @@ int client(const std::string& host, const std::string& port, const std::string& 
                 plainSeconds, totalMB);
     std::printf("sync, 200 files of 5 MiB        %10.1f MB/s  (%.2f s)  ratio to plain %.2f\n",
                 syncRate, bigSeconds, syncRate / plainRate);
-    std::printf("sync, 1,000 files of 3 KB       %10.1f files/s (%.2f s)  %.2f ms per file = "
-                "%.2f round trips\n",
-                kSmallFiles / smallSeconds, smallSeconds, perSmall * 1e3, perSmall / rtt);
+    std::printf(
+        "sync, 1,000 files of 3 KB       %10.1f files/s (%.2f s)  %.2f ms per file = "
+        "%.2f round trips\n",
+        kSmallFiles / smallSeconds, smallSeconds, perSmall * 1e3, perSmall / rtt);
     fs::remove_all(root);
     return 0;
 }
@@ -223,9 +229,39 @@ std::string option(int argc, char** argv, const std::string& name, const std::st
 
 }  // namespace
 
+// Sends count bytes to the discard receiver in 64 KiB writes and prints the seconds it took,
+// acknowledgement included: the plain TCP baseline of a transfer on the same link.
+int plain(const std::string& host, const std::string& discardPort, uint64_t count) {
+    const int fd = connectTo(host, discardPort);
+    if (fd < 0) {
+        std::fprintf(stderr, "cannot reach the discard receiver\n");
+        return 1;
+    }
+    std::vector<char> chunk(64 * 1024, 'x');
+    const auto start = Clock::now();
+    const char kind = 'c';
+    sendAll(fd, &kind, 1);
+    sendAll(fd, &count, sizeof count);
+    for (uint64_t left = count; left > 0;) {
+        const std::size_t now = static_cast<std::size_t>(std::min<uint64_t>(left, chunk.size()));
+        sendAll(fd, chunk.data(), now);
+        left -= now;
+    }
+    char ack = 0;
+    readAll(fd, &ack, 1);
+    std::printf("%.3f\n", since(start));
+    ::close(fd);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "discard") return discard(option(argc, argv, "--listen", "127.0.0.1"));
+    if (mode == "plain") {
+        return plain(option(argc, argv, "--host", "127.0.0.1"),
+                     option(argc, argv, "--discard-port", ""),
+                     std::stoull(option(argc, argv, "--bytes", "0")));
+    }
     if (mode == "client") {
         return client(option(argc, argv, "--host", "127.0.0.1"), option(argc, argv, "--port", ""),
                       option(argc, argv, "--discard-port", ""),
@@ -233,6 +269,7 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: link_bench discard [--listen ADDR]\n"
+                 "       link_bench plain --host H --discard-port D --bytes N\n"
                  "       link_bench client --host H --port P --discard-port D --template DB\n");
     return 2;
 }

@@ -155,7 +155,8 @@ int main(int argc, char** argv) {
                          serverInfo->value(QStringLiteral("synclocation"))));
 
     const QList<ITunesMediaFileObc> tracks =
-        MusicProvider::getMusicMediaFiles(library.get(), chosen)
+        MusicProvider::getMusicMediaFiles(library.get(), chosen,
+                                          MusicProvider::trackCacheFile(environment.workingDir()))
             .value_or(QList<ITunesMediaFileObc>());
 
     TerminalProgress progress(stdout);

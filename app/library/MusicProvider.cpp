@@ -1,6 +1,7 @@
 #include "MusicProvider.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include "LibraryLocator.h"
 #include "MusicLibrary.h"
 #include "TrackFile.h"
+#include "TrackInfoCache.h"
 
 Q_LOGGING_CATEGORY(lcLibrary, "quillory.library")
 
@@ -35,8 +37,8 @@ QString playlistList(const std::vector<LibraryPlaylist>& playlists) {
 // Artwork beside the track, for files without an embedded picture.
 QByteArray folderArtwork(const QString& track) {
     const QDir folder = QFileInfo(track).dir();
-    for (const char* name : {"cover.jpg", "folder.jpg", "front.jpg", "Cover.jpg", "Folder.jpg",
-                             "Front.jpg"}) {
+    for (const char* name :
+         {"cover.jpg", "folder.jpg", "front.jpg", "Cover.jpg", "Folder.jpg", "Front.jpg"}) {
         QFile file(folder.filePath(QLatin1String(name)));
         if (file.open(QIODevice::ReadOnly)) return file.readAll();
     }
@@ -82,14 +84,18 @@ QStringList MusicProvider::getPlaylistNames(const MusicLibrary* library) {
     return names;
 }
 
-std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
-    const QStringList& names) {
-    const std::unique_ptr<MusicLibrary> library = openLocated();
-    return getMusicMediaFiles(library.get(), names);
+QString MusicProvider::trackCacheFile(const QString& workingDir) {
+    return workingDir + QStringLiteral("/track-info.s3db");
 }
 
 std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
-    const MusicLibrary* library, const QStringList& names) {
+    const QStringList& names, const QString& trackCacheFile) {
+    const std::unique_ptr<MusicLibrary> library = openLocated();
+    return getMusicMediaFiles(library.get(), names, trackCacheFile);
+}
+
+std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
+    const MusicLibrary* library, const QStringList& names, const QString& trackCacheFile) {
     const QString folder = artFolder();
     if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
         qCWarning(lcLibrary).noquote() << "Error: Create folder failed" << folder;
@@ -98,6 +104,8 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
     const std::vector<LibraryPlaylist> playlists = library->allPlaylists();
     qCInfo(lcLibrary).noquote() << "Playlists -" << playlistList(playlists);
 
+    std::optional<TrackInfoCache> cache;
+    if (!trackCacheFile.isEmpty()) cache.emplace(trackCacheFile);
     QList<ITunesMediaFileObc> result;
     QHash<QString, qsizetype> bySource;
     // Art files written in this call: every track of an album shares one file, so it is
@@ -117,13 +125,26 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
                 result[*known].addRefPlaylist(playlist.name);
                 continue;
             }
-            // The file is opened only when the library left something to read from its tags,
-            // and closed before the next track: no more than one track's artwork is held.
+            // The file is opened only when the library left something to read from its tags
+            // or its picture is needed, and it changed since the cache last saw it; it is
+            // closed before the next track: no more than one track's artwork is held.
+            const QFileInfo info(path);
+            const qint64 modified = info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1;
             TrackFile file(path);
+            std::optional<TrackInfoCache::Info> tags;
+            const auto readTags = [&] {
+                if (tags) return;
+                if (cache) tags = cache->find(path, info.size(), modified);
+                if (tags) return;
+                tags = TrackInfoCache::Info{file.title(), file.artist(), file.album(),
+                                            TrackInfoCache::digest(file.picture())};
+                if (cache && info.exists()) cache->store(path, info.size(), modified, *tags);
+            };
             ITunesMediaFileObc record;
-            record.artist = item.artist.isEmpty() ? file.artist() : item.artist;
-            record.album = item.album.isEmpty() ? file.album() : item.album;
-            const QString title = item.title.isEmpty() ? file.title() : item.title;
+            if (item.artist.isEmpty() || item.album.isEmpty() || item.title.isEmpty()) readTags();
+            record.artist = item.artist.isEmpty() ? tags->artist : item.artist;
+            record.album = item.album.isEmpty() ? tags->album : item.album;
+            const QString title = item.title.isEmpty() ? tags->title : item.title;
             qCDebug(lcLibrary).noquote() << "track info: location:" << path << "name:" << title
                                          << ", album:" << record.album << ", source:" << path;
             if (record.artist.isEmpty()) record.artist = QStringLiteral("unknown");
@@ -131,28 +152,43 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
             record.sourceFile = path;
 
             const QString artName = _sanitizeFileNameString(
-                QStringLiteral("%1-%2-%3").arg(record.album, record.artist,
-                                               QStringLiteral("artfile.jpg")));
+                QStringLiteral("%1-%2-%3")
+                    .arg(record.album, record.artist, QStringLiteral("artfile.jpg")));
             const auto done = exported.constFind(artName);
             if (done != exported.constEnd()) {
                 record.sourceArt = *done;
             } else {
-                QByteArray image = file.picture();
-                if (image.isEmpty()) image = folderArtwork(path);
-                if (image.isEmpty()) {
-                    qCDebug(lcLibrary) << "artwork wa nil";
+                // The art file is written again only when its source image changed.
+                readTags();
+                QByteArray image;
+                QString source = tags->pictureDigest;
+                if (source.isEmpty()) {
+                    image = folderArtwork(path);
+                    source = TrackInfoCache::digest(image);
+                }
+                const QString target = folder + QLatin1Char('/') + artName;
+                if (!source.isEmpty() && cache && cache->artSource(artName) == source &&
+                    QFileInfo(target).isFile()) {
+                    record.sourceArt = target;
+                    exported.insert(artName, target);
                 } else {
-                    const QByteArray jpeg = toJpeg(image);
-                    QFile art(folder + QLatin1Char('/') + artName);
-                    if (!jpeg.isEmpty() && art.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                        art.write(jpeg) == jpeg.size()) {
-                        record.sourceArt = art.fileName();
-                        exported.insert(artName, record.sourceArt);
+                    if (image.isEmpty()) image = file.picture();
+                    if (image.isEmpty()) {
+                        qCDebug(lcLibrary) << "artwork wa nil";
+                    } else {
+                        const QByteArray jpeg = toJpeg(image);
+                        QFile art(target);
+                        if (!jpeg.isEmpty() &&
+                            art.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                            art.write(jpeg) == jpeg.size()) {
+                            record.sourceArt = art.fileName();
+                            exported.insert(artName, record.sourceArt);
+                            if (cache) cache->setArtSource(artName, source);
+                        }
                     }
                 }
             }
 
-            const QFileInfo info(path);
             record.filename = info.fileName();
             record.size = info.exists() ? static_cast<quint64>(info.size()) : 0;
             record.playLists = QStringList{playlist.name};

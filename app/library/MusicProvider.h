@@ -13,17 +13,22 @@
 class MusicLibrary;
 
 class MusicProvider {
-public:
+  public:
     // Every playlist name of the library LibraryLocator finds, in library order, duplicates
     // kept; empty when it cannot be opened.
     static QStringList getPlaylistNames();
     static QStringList getPlaylistNames(const MusicLibrary* library);
 
     // One record per distinct track file of the named playlists, in the order met; absent when
-    // the library cannot be opened.
-    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(const QStringList& names);
+    // the library cannot be opened. With a track cache file (see TrackInfoCache), files and
+    // art unchanged since an earlier call are neither opened nor exported again.
     static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(
-        const MusicLibrary* library, const QStringList& names);
+        const QStringList& names, const QString& trackCacheFile = QString());
+    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(
+        const MusicLibrary* library, const QStringList& names,
+        const QString& trackCacheFile = QString());
+    // The track cache file in a working folder.
+    static QString trackCacheFile(const QString& workingDir);
 
     // The text with each of / \ ? % * | " < > : replaced by "_".
     static QString _sanitizeFileNameString(QString text);

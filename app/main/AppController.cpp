@@ -33,7 +33,8 @@ AppController::AppController()
       editor(MusicProvider::getPlaylistNames(),
              QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
       updates(QStringLiteral("update"), [this](const Notification& n) { syncNotification(n); }),
-      cancels(QStringLiteral("cancel"), [this](const Notification& n) { cancelRequestNotification(n); }) {
+      cancels(QStringLiteral("cancel"),
+              [this](const Notification& n) { cancelRequestNotification(n); }) {
     buildWindow();
     Environment::sharedEnv();
     showRating(false);
@@ -63,8 +64,10 @@ void AppController::buildWindow() {
     device->addWidget(connectButton, 0, 2, 2, 1, Qt::AlignVCenter);
 
     // The two lists with the buttons between them.
-    sourceList = new PlaylistListModel(editor, PlaylistListModel::Side::Source, [this] { reloadLists(); }, this);
-    syncList = new PlaylistListModel(editor, PlaylistListModel::Side::Sync, [this] { reloadLists(); }, this);
+    sourceList = new PlaylistListModel(
+        editor, PlaylistListModel::Side::Source, [this] { reloadLists(); }, this);
+    syncList = new PlaylistListModel(
+        editor, PlaylistListModel::Side::Sync, [this] { reloadLists(); }, this);
     auto makeView = [](PlaylistListModel* model) {
         auto* view = new QListView;
         view->setModel(model);
@@ -158,7 +161,8 @@ QString AppController::infoLine() const {
 void AppController::startUp() {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
                                    .arg(Environment::sharedEnv().getAppVersion()));
-    if (updateWinController == nullptr) updateWinController = new UpdateWindowController(mainWindow.get());
+    if (updateWinController == nullptr)
+        updateWinController = new UpdateWindowController(mainWindow.get());
     updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
 }
 
@@ -170,7 +174,8 @@ void AppController::updateWindowEnded(int returnCode) {
 }
 
 void AppController::showConnWindow() {
-    if (connWinController == nullptr) connWinController = new ConnectionWindowController(mainWindow.get());
+    if (connWinController == nullptr)
+        connWinController = new ConnectionWindowController(mainWindow.get());
     connWinController->showConnWindow([this](int code) { connectionWindowEnded(code); });
     connWinController->startPacketReceiver();
 }
@@ -187,7 +192,8 @@ void AppController::connectionWindowEnded(int) {
         btnSync->setEnabled(false);
         tfDeviceName->setText(QStringLiteral("None"));
         tfSyncLocation->setText(QStringLiteral("None"));
-        tfVersionInfo->setText(QStringLiteral("Can not sync until you connect to an android device"));
+        tfVersionInfo->setText(
+            QStringLiteral("Can not sync until you connect to an android device"));
     }
 }
 
@@ -246,15 +252,17 @@ void AppController::sync() {
                   connWinController->getConnectedIP().value_or(QString()),
                   connWinController->getConnectedPort().value_or(QString())};
     }
-    syncThread = std::thread([this, playlists = editor.syncPlaylist(), device] {
-        syncBackground(playlists, device);
-    });
+    syncThread = std::thread(
+        [this, playlists = editor.syncPlaylist(), device] { syncBackground(playlists, device); });
 }
 
 void AppController::syncBackground(QStringList playlists, Connected device) {
-    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
     const QList<ITunesMediaFileObc> tracks =
-        MusicProvider::getMusicMediaFiles(playlists).value_or(QList<ITunesMediaFileObc>());
+        MusicProvider::getMusicMediaFiles(
+            playlists, MusicProvider::trackCacheFile(Environment::sharedEnv().workingDir()))
+            .value_or(QList<ITunesMediaFileObc>());
     SyncInvoker* invoker = nullptr;
     {
         const std::lock_guard<std::mutex> lock(invokerMutex);
@@ -263,12 +271,14 @@ void AppController::syncBackground(QStringList playlists, Connected device) {
     }
     const SyncResult result =
         invoker->sync(device.host, device.port, playlists, tracks, device.serverInfo);
-    QMetaObject::invokeMethod(this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
     {
         const std::lock_guard<std::mutex> lock(invokerMutex);
         syncInvoker.reset();
     }
-    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
 }
 
 void AppController::updateControlsForSyncState(int state) {
@@ -277,9 +287,10 @@ void AppController::updateControlsForSyncState(int state) {
 
 void AppController::syncNotification(const Notification& notification) {
     if (notification.name != QLatin1String("update") || progController == nullptr) return;
-    progController->updateProgress({QStringLiteral("Syncing.."),
-                                    notification.userInfo.value(QStringLiteral("message")).toString(),
-                                    notification.userInfo.value(QStringLiteral("percent")).toInt()});
+    progController->updateProgress(
+        {QStringLiteral("Syncing.."),
+         notification.userInfo.value(QStringLiteral("message")).toString(),
+         notification.userInfo.value(QStringLiteral("percent")).toInt()});
 }
 
 void AppController::cancelRequestNotification(const Notification&) {
@@ -329,9 +340,14 @@ void AppController::syncFinished(const SyncResult& result) {
 void AppController::sheetDidEndSyncEnd(const QString& context, int returnCode) {
     progController->endWindow();
     switch (SyncOutcome::afterSheet(context, returnCode)) {
-        case SyncOutcome::Next::Reconnect: showConnWindow(); break;
-        case SyncOutcome::Next::Retry: sync(); break;
-        case SyncOutcome::Next::Nothing: break;
+        case SyncOutcome::Next::Reconnect:
+            showConnWindow();
+            break;
+        case SyncOutcome::Next::Retry:
+            sync();
+            break;
+        case SyncOutcome::Next::Nothing:
+            break;
     }
 }
 
