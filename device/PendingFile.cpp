@@ -40,9 +40,7 @@ PendingFile::PendingFile(const DeviceStore& owner, DeviceStore::Place place)
 }
 
 PendingFile::~PendingFile() {
-    file.reset();
-    if (!temporary.empty()) ::unlinkat(parts.get(), temporary.c_str(), 0);
-    if (parts.valid()) store.tidyPartsFolder();
+    discard();
 }
 
 void PendingFile::write(const char* bytes, std::size_t length) {
@@ -59,20 +57,28 @@ void PendingFile::write(const char* bytes, std::size_t length) {
 }
 
 bool PendingFile::commit() {
-    if (!ok()) return false;
-    // The file was made private; a received track is an ordinary file.
-    ::fchmod(file.get(), 0644);
-    if (::close(file.release()) != 0) {
-        error = std::strerror(errno);
-        return false;
+    if (ok()) {
+        // The file was made private; a received track is an ordinary file.
+        ::fchmod(file.get(), 0644);
+        if (::close(file.release()) != 0) error = std::strerror(errno);
     }
-    const UniqueFd folder = store.openFolder(target, true, error);
-    if (!folder.valid()) return false;
+    UniqueFd folder;
+    if (ok()) folder = store.openFolder(target, true, error);
     // renameat replaces a link at the target itself, never what it points at.
-    if (::renameat(parts.get(), temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
+    if (ok() &&
+        ::renameat(parts.get(), temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
         error = errno == EISDIR ? "a folder of that name exists" : std::strerror(errno);
-        return false;
     }
+    if (ok()) temporary.clear();
+    // Settled before the caller replies: a client that hears the answer finds no part file.
+    discard();
+    return ok();
+}
+
+void PendingFile::discard() {
+    file.reset();
+    if (!temporary.empty()) ::unlinkat(parts.get(), temporary.c_str(), 0);
     temporary.clear();
-    return true;
+    if (parts.valid()) store.tidyPartsFolder();
+    parts.reset();
 }

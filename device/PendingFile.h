@@ -25,10 +25,14 @@ class PendingFile {
     // read from the client).
     void write(const char* bytes, std::size_t length);
     // Makes the target's folders (never through a symbolic link) and renames the temporary file
-    // onto the target; false (and failure() says why) if that fails.
+    // onto the target; false (and failure() says why) if that fails. Either way the temporary
+    // file is gone when it returns. Call once.
     bool commit();
 
   private:
+    // Deletes the temporary file (if still there) and the parts folder when left empty.
+    void discard();
+
     const DeviceStore& store;
     DeviceStore::Place target;
     UniqueFd parts;
