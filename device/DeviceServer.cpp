@@ -339,11 +339,19 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
         client.readBytes(wanted, [&](const char* bytes, std::size_t length) {
             pending.write(bytes, length);
             taken += length;
-            // Read on every piece: setFault() may end the throttle half-way.
-            const int64_t rate = pendingFault == FaultPlan::Kind::Slow ? slowRate.load() : 0;
-            if (rate > 0) {
-                client.pauseUntil(started +
-                                  seconds(static_cast<double>(taken) / static_cast<double>(rate)));
+            if (pendingFault != FaultPlan::Kind::Slow) return;
+            // The rate is read again every few milliseconds: setFault() may end the throttle
+            // half-way, even in the middle of one long pause.
+            for (;;) {
+                const int64_t rate = slowRate.load();
+                if (rate <= 0) return;
+                const auto due =
+                    started + seconds(static_cast<double>(taken) / static_cast<double>(rate));
+                const auto now = ClientConnection::Clock::now();
+                if (now >= due) return;
+                if (!client.pauseUntil(std::min(due, now + std::chrono::milliseconds(50)))) {
+                    return;
+                }
             }
         });
     if (read != ClientConnection::Read::Ok) {

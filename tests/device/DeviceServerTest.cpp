@@ -622,6 +622,14 @@ TEST(DeviceServerTest, ClearingTheFaultEndsASlowTransfer) {
     const std::string bytes(100000, 's');
     EXPECT_EQ(session.ask(media("a", "b", "c.mp3", std::to_string(bytes.size()))), kOk);
     std::thread sender([&] { session.sendBytes(bytes); });
+    // Cleared once the server is throttling: the first bytes are in the part file, and the
+    // pause after them would last for seconds.
+    EXPECT_TRUE(eventually([&] {
+        const fs::path folder = device.root() / ".quillory-parts";
+        if (!fs::exists(folder)) return false;  // made just after the first reply
+        const Tree parts = DeviceFixture::treeOf(folder);
+        return parts.size() == 1 && !parts.begin()->second.empty();
+    }));
     device.device().setFault(FaultPlan());
     sender.join();
     EXPECT_EQ(session.reply(), kOk);
