@@ -14,6 +14,15 @@ bool toInt(const char* text, long low, long high, long& out) {
     return true;
 }
 
+// A positive number of seconds, fractions allowed, at most a day.
+bool toSeconds(const char* text, double& out) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value > 0) || value > 86400) return false;
+    out = value;
+    return true;
+}
+
 }  // namespace
 
 std::string DeviceOptions::help() {
@@ -22,7 +31,9 @@ std::string DeviceOptions::help() {
 Makes DIR a sync target for Quillory: serves the device protocol on TCP and announces itself
 on the multicast group 230.0.0.1:4446. Tracks and art are stored as DIR/artist/album/file,
 playlists in DIR/playlists. A file is written under a temporary name and renamed into place
-only when all its bytes have arrived. One client is served at a time.
+only when all its bytes have arrived, in the hidden folder DIR/.quillory-parts, which is
+emptied at start. One client is served at a time: others wait, and a new client takes the
+place of one that has been silent for the takeover time.
 
   --root DIR                  folder that receives the music (required)
   --listen ADDR               address to listen on (default 0.0.0.0; IPv6 literals work)
@@ -42,6 +53,12 @@ only when all its bytes have arrived. One client is served at a time.
                               the address of the interface the group is routed through)
   --no-announce               do not announce
   --idle-timeout SEC          drop a client that sends nothing for SEC seconds (default 120)
+  --line-timeout SEC          a command line must be complete SEC seconds after its first
+                              byte (default 10); also the grace before --min-rate applies
+  --takeover SEC              a new client takes the slot from one that has sent and
+                              received nothing for SEC seconds (default 5)
+  --min-rate BYTES            drop a client whose file bytes arrive slower than BYTES per
+                              second on average (default 1024; 0 for no minimum)
   --max-line BYTES            longest command line accepted (default 65536)
   --command-log FILE          append every command line received, byte for byte, to FILE
   --fault KIND:COMMAND[:ARG]  for tests: misbehave once when COMMAND arrives. KIND is one of
@@ -51,7 +68,9 @@ only when all its bytes have arrived. One client is served at a time.
                               close-after-reply (close after the first reply),
                               close-after-bytes (ARG bytes of the file, then close),
                               close-before-second-reply, stall (never answer),
-                              slow (take the file at ARG bytes per second)
+                              slow (take the file at ARG bytes per second),
+                              store-then-close (store the file, then close instead of
+                              the second reply)
   --fault-at N                fire the fault on the N-th COMMAND instead of the first
   --help                      show this text
 )";
@@ -59,9 +78,28 @@ only when all its bytes have arrived. One client is served at a time.
 
 std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::string& error) {
     enum {
-        kRoot = 1000, kListen, kPort, kProduct, kDeviceId, kDeviceName, kSyncLocation,
-        kProtocol, kInterval, kTtl, kInterface, kAnnounceIp, kNoAnnounce, kIdle, kMaxLine,
-        kCommandLog, kFault, kFaultAt, kHelp
+        kRoot = 1000,
+        kListen,
+        kPort,
+        kProduct,
+        kDeviceId,
+        kDeviceName,
+        kSyncLocation,
+        kProtocol,
+        kInterval,
+        kTtl,
+        kInterface,
+        kAnnounceIp,
+        kNoAnnounce,
+        kIdle,
+        kLineTimeout,
+        kTakeover,
+        kMinRate,
+        kMaxLine,
+        kCommandLog,
+        kFault,
+        kFaultAt,
+        kHelp
     };
     static const option longOptions[] = {
         {"root", required_argument, nullptr, kRoot},
@@ -78,6 +116,9 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
         {"announce-ip", required_argument, nullptr, kAnnounceIp},
         {"no-announce", no_argument, nullptr, kNoAnnounce},
         {"idle-timeout", required_argument, nullptr, kIdle},
+        {"line-timeout", required_argument, nullptr, kLineTimeout},
+        {"takeover", required_argument, nullptr, kTakeover},
+        {"min-rate", required_argument, nullptr, kMinRate},
         {"max-line", required_argument, nullptr, kMaxLine},
         {"command-log", required_argument, nullptr, kCommandLog},
         {"fault", required_argument, nullptr, kFault},
@@ -94,8 +135,12 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
         if (which == -1) break;
         const std::string value = optarg != nullptr ? optarg : "";
         switch (which) {
-            case kRoot: options.root = value; break;
-            case kListen: options.listenAddress = value; break;
+            case kRoot:
+                options.root = value;
+                break;
+            case kListen:
+                options.listenAddress = value;
+                break;
             case kPort:
                 if (!toInt(optarg, 0, 65535, number)) {
                     error = "--port needs a number from 0 to 65535";
@@ -103,11 +148,21 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
                 }
                 options.port = static_cast<int>(number);
                 break;
-            case kProduct: options.product = value; break;
-            case kDeviceId: options.deviceId = value; break;
-            case kDeviceName: options.deviceName = value; break;
-            case kSyncLocation: options.syncLocation = value; break;
-            case kProtocol: options.protocol = value; break;
+            case kProduct:
+                options.product = value;
+                break;
+            case kDeviceId:
+                options.deviceId = value;
+                break;
+            case kDeviceName:
+                options.deviceName = value;
+                break;
+            case kSyncLocation:
+                options.syncLocation = value;
+                break;
+            case kProtocol:
+                options.protocol = value;
+                break;
             case kInterval: {
                 char* end = nullptr;
                 options.announceInterval = std::strtod(optarg, &end);
@@ -124,15 +179,40 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
                 }
                 options.announceTtl = static_cast<int>(number);
                 break;
-            case kInterface: options.announceInterface = value; break;
-            case kAnnounceIp: options.announceIp = value; break;
-            case kNoAnnounce: options.announceInterval = 0; break;
+            case kInterface:
+                options.announceInterface = value;
+                break;
+            case kAnnounceIp:
+                options.announceIp = value;
+                break;
+            case kNoAnnounce:
+                options.announceInterval = 0;
+                break;
             case kIdle:
                 if (!toInt(optarg, 1, 86400, number)) {
                     error = "--idle-timeout needs a number of seconds";
                     return std::nullopt;
                 }
                 options.idleTimeoutSeconds = static_cast<int>(number);
+                break;
+            case kLineTimeout:
+                if (!toSeconds(optarg, options.lineTimeoutSeconds)) {
+                    error = "--line-timeout needs a number of seconds";
+                    return std::nullopt;
+                }
+                break;
+            case kTakeover:
+                if (!toSeconds(optarg, options.takeoverSeconds)) {
+                    error = "--takeover needs a number of seconds";
+                    return std::nullopt;
+                }
+                break;
+            case kMinRate:
+                if (!toInt(optarg, 0, 1L << 40, number)) {
+                    error = "--min-rate needs a byte count";
+                    return std::nullopt;
+                }
+                options.minFileRate = static_cast<uint64_t>(number);
                 break;
             case kMaxLine:
                 if (!toInt(optarg, 256, 64L * 1024 * 1024, number)) {
@@ -141,7 +221,9 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
                 }
                 options.maxLineBytes = static_cast<std::size_t>(number);
                 break;
-            case kCommandLog: options.commandLog = value; break;
+            case kCommandLog:
+                options.commandLog = value;
+                break;
             case kFault:
                 if (!options.fault.parse(value)) {
                     error = "--fault needs KIND:COMMAND[:ARG], see --help";
@@ -155,7 +237,9 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
                 }
                 options.fault.setOccurrence(static_cast<int>(number));
                 break;
-            case kHelp: error.clear(); return std::nullopt;
+            case kHelp:
+                error.clear();
+                return std::nullopt;
             default:
                 error = std::string("unknown or incomplete option ") + argv[optind - 1];
                 return std::nullopt;

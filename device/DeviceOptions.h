@@ -1,6 +1,7 @@
 // The reference device server's settings, from its command line.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,13 @@ struct DeviceOptions {
     std::string announceInterface;  // empty: the system's choice
     std::string announceIp;         // empty: the address clients reach us at
     int idleTimeoutSeconds = 120;
+    // A command line must be complete this long after its first byte; also the grace before
+    // minFileRate applies to a file's bytes.
+    double lineTimeoutSeconds = 10;
+    // A new client takes the slot from one silent (no byte either way) for this long.
+    double takeoverSeconds = 5;
+    // Slowest average a file's bytes may arrive at, in bytes per second; 0 for no minimum.
+    uint64_t minFileRate = 1024;
     std::size_t maxLineBytes = 64 * 1024;
     std::string commandLog;
     FaultPlan fault;

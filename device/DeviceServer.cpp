@@ -8,14 +8,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
-#include "ClientConnection.h"
 #include "PendingFile.h"
+#include "util/JsonInput.h"
 #include "util/Utils.h"
 
 namespace {
@@ -39,14 +39,34 @@ std::string text(const Json::Value& command, const char* key) {
     return value.isString() ? value.asString() : "";
 }
 
+ClientConnection::Clock::duration seconds(double count) {
+    return std::chrono::duration_cast<ClientConnection::Clock::duration>(
+        std::chrono::duration<double>(count));
+}
+
+// Why a client was let go, for the log; "" for an ordinary close.
+const char* endReason(ClientConnection::Read read) {
+    switch (read) {
+        case ClientConnection::Read::TimedOut:
+            return "too slow or silent too long";
+        case ClientConnection::Read::Superseded:
+            return "silent, and a new client is waiting";
+        case ClientConnection::Read::Failed:
+            return "connection failed";
+        default:
+            return "";
+    }
+}
+
 }  // namespace
 
 DeviceServer::DeviceServer(DeviceOptions settings)
-    : options(std::move(settings)), files(options.root) {
+    : options(std::move(settings)), files(options.root), armed(options.fault) {
     char host[256] = "localhost";
     gethostname(host, sizeof host - 1);
     if (options.deviceName.empty()) options.deviceName = host;
-    if (options.deviceId.empty()) options.deviceId = std::string(host) + ":" + files.root().string();
+    if (options.deviceId.empty())
+        options.deviceId = std::string(host) + ":" + files.root().string();
     if (options.syncLocation.empty()) options.syncLocation = files.root().string();
     if (pipe(wakeFds) != 0) throw std::runtime_error(systemError("pipe"));
 }
@@ -69,7 +89,9 @@ int DeviceServer::listen() {
         throw std::runtime_error(options.listenAddress + ": " + gai_strerror(resolved));
     }
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> list(found, freeaddrinfo);
-    listenFd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    // Non-blocking: a client that gives up between poll() and accept() must not hang run().
+    listenFd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                        found->ai_protocol);
     if (listenFd < 0) throw std::runtime_error(systemError("socket"));
     const int on = 1;
     setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -80,23 +102,45 @@ int DeviceServer::listen() {
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &length);
-    options.port = ntohs(bound.ss_family == AF_INET6
-                             ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    options.port =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
     return options.port;
 }
 
 void DeviceServer::stop() {
     stopping = true;
+    // The pipe is never drained: every wait of run() and of the client in hand sees it.
     const char wake = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(wakeFds[1], &wake, 1);
-    const std::lock_guard<std::mutex> lock(clientMutex);
-    if (current != nullptr) current->shutdown();
 }
 
 void DeviceServer::setFault(const FaultPlan& fault) {
     const std::lock_guard<std::mutex> lock(faultMutex);
-    options.fault = fault;
+    armed = fault;
+    slowRate = 0;
+}
+
+bool DeviceServer::waitUntilIdle(std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(servingMutex);
+    return servingChanged.wait_for(lock, bound, [this] { return !serving; });
+}
+
+void DeviceServer::setServing(bool now) {
+    {
+        const std::lock_guard<std::mutex> lock(servingMutex);
+        serving = now;
+    }
+    servingChanged.notify_all();
+}
+
+ClientConnection::Limits DeviceServer::limits() const {
+    ClientConnection::Limits limits;
+    limits.idle = std::chrono::seconds(options.idleTimeoutSeconds);
+    limits.line = seconds(options.lineTimeoutSeconds);
+    limits.takeover = seconds(options.takeoverSeconds);
+    limits.minFileRate = options.minFileRate;
+    return limits;
 }
 
 void DeviceServer::run() {
@@ -109,19 +153,21 @@ void DeviceServer::run() {
         if (stopping || (waiting[1].revents & POLLIN) != 0) break;
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        ClientConnection client(fd, options.idleTimeoutSeconds);
-        {
-            const std::lock_guard<std::mutex> lock(clientMutex);
-            current = &client;
+        setServing(true);
+        try {
+            // The listening socket is the rival: a newcomer there ends a silent client's turn.
+            ClientConnection client(fd, limits(), wakeFds[0], listenFd);
+            serve(client);
+        } catch (const std::exception& failure) {
+            // One client's trouble (a file system error, memory) is not the server's end.
+            std::cerr << "quillory-device: dropping the client: " << failure.what() << "\n";
         }
-        serve(client);
-        const std::lock_guard<std::mutex> lock(clientMutex);
-        current = nullptr;
+        setServing(false);
     }
 }
 
 void DeviceServer::serveConnection(int fd) {
-    ClientConnection client(fd, options.idleTimeoutSeconds);
+    ClientConnection client(fd, limits(), wakeFds[0]);
     serve(client);
 }
 
@@ -135,7 +181,11 @@ void DeviceServer::serve(ClientConnection& client) {
             refuse(client, "command line too long");
             return;
         }
-        if (read != ClientConnection::Read::Ok) return;
+        if (read != ClientConnection::Read::Ok) {
+            const std::string why = endReason(read);
+            if (!why.empty()) std::cerr << "quillory-device: closing a client: " << why << "\n";
+            return;
+        }
         logCommand(line);
         if (handle(client, line) == Next::Close) return;
     }
@@ -162,35 +212,38 @@ bool DeviceServer::refuse(ClientConnection& client, const std::string& reason) {
 }
 
 DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::string& line) {
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = false;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value command;
-    std::string errors;
-    bool wellFormed = reader->parse(line.data(), line.data() + line.size(), &command, &errors) &&
-                      command.isObject();
+    // The one door for outside JSON: never throws, and refuses nesting no command needs.
+    const std::optional<Json::Value> parsed = JsonInput::parse(line);
+    bool wellFormed = parsed && parsed->isObject();
     if (wellFormed) {
-        for (const std::string& key : command.getMemberNames()) {
-            wellFormed = wellFormed && command[key].isString();
+        for (const std::string& key : parsed->getMemberNames()) {
+            wellFormed = wellFormed && (*parsed)[key].isString();
         }
     }
-    if (!wellFormed || !command["command"].isString()) {
+    if (!wellFormed || !(*parsed)["command"].isString()) {
         return refuse(client, "malformed command") ? Next::Continue : Next::Close;
     }
+    const Json::Value& command = *parsed;
     const std::string name = command["command"].asString();
     const bool expectsReply = name != "delete" && name != "removeplaylists";
 
     pendingFault = FaultPlan::Kind::None;
-    std::unique_lock<std::mutex> faultLock(faultMutex);
-    const bool fires = options.fault.fires(name);
-    faultLock.unlock();
-    if (fires) {
+    FaultPlan fired;
+    {
+        // Copied under the lock: setFault may re-arm from another thread at any time.
+        const std::lock_guard<std::mutex> lock(faultMutex);
+        if (armed.fires(name)) {
+            fired = armed;
+            if (fired.kind == FaultPlan::Kind::Slow) slowRate = fired.bytes;
+        }
+    }
+    if (fired.kind != FaultPlan::Kind::None) {
         std::cerr << "quillory-device: injecting fault on " << name << "\n";
         Json::Value members(Json::objectValue);
-        switch (options.fault.kind) {
+        switch (fired.kind) {
             case FaultPlan::Kind::Refuse:
                 if (!expectsReply) return Next::Continue;
-                return refuse(client, options.fault.argument) ? Next::Continue : Next::Close;
+                return refuse(client, fired.argument) ? Next::Continue : Next::Close;
             case FaultPlan::Kind::Garbage:
                 return client.sendLine("this is not json") ? Next::Continue : Next::Close;
             case FaultPlan::Kind::NoResponse:
@@ -209,7 +262,8 @@ DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::str
                 return Next::Close;
             }
             default:
-                pendingFault = options.fault.kind;
+                pendingFault = fired.kind;
+                pendingBytes = fired.bytes;
         }
     }
 
@@ -256,11 +310,11 @@ DeviceServer::Next DeviceServer::version(ClientConnection& client) {
 
 DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std::string& name,
                                              const Json::Value& command, bool playlist) {
-    std::filesystem::path target;
+    DeviceStore::Place target;
     const std::string fileName = text(command, "filename");
     std::string reason = playlist ? files.playlistPath(fileName, target)
-                                  : files.mediaPath(text(command, "artist"),
-                                                    text(command, "album"), fileName, target);
+                                  : files.mediaPath(text(command, "artist"), text(command, "album"),
+                                                    fileName, target);
     uint64_t size = 0;
     if (reason.empty() && !parseSize(text(command, "size"), size)) {
         reason = "size is not a non-negative decimal number";
@@ -271,48 +325,58 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     Json::Value ok(Json::objectValue);
     ok["response"] = "ok";
     if (!reply(client, ok) || pendingFault == FaultPlan::Kind::CloseAfterReply) return Next::Close;
-    // The file is made while the first bytes are on their way. Should that fail, the bytes are
-    // still taken and the second reply refuses.
-    const std::string folderFailure = files.prepareFolders(target);
-    PendingFile pending(target, folderFailure);
+    // The file is made while the first bytes are on their way. Should that (or, at the commit,
+    // making its folders) fail, the bytes are still taken and the second reply refuses.
+    PendingFile pending(files, target);
 
     uint64_t wanted = size;
     if (pendingFault == FaultPlan::Kind::CloseAfterBytes) {
-        wanted = std::min<uint64_t>(size, static_cast<uint64_t>(options.fault.bytes));
+        wanted = std::min<uint64_t>(size, static_cast<uint64_t>(pendingBytes));
     }
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = ClientConnection::Clock::now();
     uint64_t taken = 0;
     const ClientConnection::Read read =
         client.readBytes(wanted, [&](const char* bytes, std::size_t length) {
             pending.write(bytes, length);
             taken += length;
-            if (pendingFault == FaultPlan::Kind::Slow) {
-                std::this_thread::sleep_until(
-                    started + std::chrono::duration<double>(static_cast<double>(taken) /
-                                                            static_cast<double>(options.fault.bytes)));
+            if (pendingFault != FaultPlan::Kind::Slow) return;
+            // The rate is read again every few milliseconds: setFault() may end the throttle
+            // half-way, even in the middle of one long pause.
+            for (;;) {
+                const int64_t rate = slowRate.load();
+                if (rate <= 0) return;
+                const auto due =
+                    started + seconds(static_cast<double>(taken) / static_cast<double>(rate));
+                const auto now = ClientConnection::Clock::now();
+                if (now >= due) return;
+                if (!client.pauseUntil(std::min(due, now + std::chrono::milliseconds(50)))) {
+                    return;
+                }
             }
         });
     if (read != ClientConnection::Read::Ok) {
-        std::cerr << "quillory-device: client went away during " << target.string() << "\n";
+        const std::string why = endReason(read);
+        std::cerr << "quillory-device: client " << (why.empty() ? "went away" : why) << " during "
+                  << target.relative() << ", dropping the partial file\n";
         return Next::Close;
     }
     if (wanted < size || pendingFault == FaultPlan::Kind::CloseBeforeSecondReply) {
         return Next::Close;
     }
     if (!pending.commit()) return refuse(client, pending.failure()) ? Next::Continue : Next::Close;
-    std::cerr << "quillory-device: " << name << " " << target.string() << " (" << size
+    std::cerr << "quillory-device: " << name << " " << target.relative() << " (" << size
               << " bytes)\n";
+    if (pendingFault == FaultPlan::Kind::StoreThenClose) return Next::Close;
     return reply(client, ok) ? Next::Continue : Next::Close;
 }
 
 DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
                                                const Json::Value& command) {
-    std::filesystem::path target;
+    DeviceStore::Place target;
     // The engine asks with the library's names; the files lie under the cleaned folder names.
-    std::string reason =
-        files.mediaPath(Utils::makeValidDirName(text(command, "artist")),
-                        Utils::makeValidDirName(text(command, "album")),
-                        text(command, "filename"), target);
+    std::string reason = files.mediaPath(Utils::makeValidDirName(text(command, "artist")),
+                                         Utils::makeValidDirName(text(command, "album")),
+                                         text(command, "filename"), target);
     uint64_t size = 0;
     if (reason.empty() && !parseSize(text(command, "size"), size)) {
         reason = "size is not a non-negative decimal number";
@@ -326,7 +390,7 @@ DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
 }
 
 void DeviceServer::remove(const Json::Value& command) {
-    std::filesystem::path target;
+    DeviceStore::Place target;
     const std::string reason = files.mediaPath(text(command, "artist"), text(command, "album"),
                                                text(command, "filename"), target);
     if (!reason.empty()) {
@@ -334,5 +398,5 @@ void DeviceServer::remove(const Json::Value& command) {
         return;
     }
     files.remove(target);
-    std::cerr << "quillory-device: deleted " << target.string() << "\n";
+    std::cerr << "quillory-device: deleted " << target.relative() << "\n";
 }

@@ -1,23 +1,28 @@
 // The reference device server: speaks the device app's side of the sync protocol on TCP and
-// stores what it receives in a DeviceStore. Serves one client at a time.
+// stores what it receives in a DeviceStore. Serves one client at a time; every wait on a client
+// is bounded (see ClientConnection::Limits), and a silent client gives way to a new one.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "ClientConnection.h"
 #include "DeviceOptions.h"
 #include "DeviceStore.h"
 
-class ClientConnection;
 namespace Json {
 class Value;
 }
 
 class DeviceServer {
-public:
-    // Creates the root folder. Throws std::runtime_error when it cannot.
+  public:
+    // Creates the root folder and clears the temporary files a killed server left in it.
+    // Throws std::runtime_error (or std::filesystem::filesystem_error) when it cannot.
     explicit DeviceServer(DeviceOptions options);
     ~DeviceServer();
     DeviceServer(const DeviceServer&) = delete;
@@ -26,22 +31,30 @@ public:
     // Binds and listens; returns the port (the kernel's choice for port 0). Throws
     // std::runtime_error with the system's reason.
     int listen();
-    // Accepts and serves clients, one at a time, until stop(). Call after listen().
+    // Accepts and serves clients, one at a time, until stop(). Call after listen(). A client
+    // whose handling throws is dropped and logged; serving goes on.
     void run();
     // Serves one already connected client socket until it closes, taking ownership of it (for
-    // tests and fuzzing; run() does this for every accepted client).
+    // tests and fuzzing; run() does this for every accepted client). Exceptions propagate, so
+    // that a fuzzer sees them.
     void serveConnection(int fd);
     // Ends run() and the current client. Any thread.
     void stop();
-    // Arms a fault from now on (for tests). Any thread.
+    // Arms a fault from now on (for tests); a "slow" fault in progress stops throttling. Any
+    // thread.
     void setFault(const FaultPlan& fault);
+    // Waits up to bound until run() serves no client (a client still waiting to be accepted
+    // does not count); true when that happened. Any thread.
+    bool waitUntilIdle(std::chrono::milliseconds bound);
 
     const DeviceOptions& settings() const { return options; }
     const DeviceStore& store() const { return files; }
 
-private:
+  private:
     enum class Next { Continue, Close };
 
+    ClientConnection::Limits limits() const;
+    void setServing(bool now);
     void serve(ClientConnection& client);
     Next handle(ClientConnection& client, const std::string& line);
     Next version(ClientConnection& client);
@@ -55,11 +68,20 @@ private:
 
     DeviceOptions options;
     DeviceStore files;
-    FaultPlan::Kind pendingFault = FaultPlan::Kind::None;
     int listenFd = -1;
     int wakeFds[2] = {-1, -1};
     std::atomic<bool> stopping{false};
-    std::mutex clientMutex;
+
     std::mutex faultMutex;
-    ClientConnection* current = nullptr;
+    FaultPlan armed;  // guarded by faultMutex; a fault that fires is copied out under it
+    // The rate of a "slow" fault that fired, in bytes per second; 0 when none (setFault clears
+    // it, so a throttle in progress ends).
+    std::atomic<int64_t> slowRate{0};
+    // The fault that fired for the command in hand, and its byte count (run()'s thread only).
+    FaultPlan::Kind pendingFault = FaultPlan::Kind::None;
+    int64_t pendingBytes = 0;
+
+    std::mutex servingMutex;
+    std::condition_variable servingChanged;
+    bool serving = false;  // guarded by servingMutex
 };

@@ -14,6 +14,7 @@ bool FaultPlan::parse(const std::string& text) {
         {"close-before-second-reply", Kind::CloseBeforeSecondReply},
         {"stall", Kind::Stall},
         {"slow", Kind::Slow},
+        {"store-then-close", Kind::StoreThenClose},
     };
     const std::string::size_type colon = text.find(':');
     if (colon == std::string::npos) return false;

@@ -6,7 +6,7 @@
 #include <string>
 
 class FaultPlan {
-public:
+  public:
     enum class Kind {
         None,
         Refuse,                  // answer "fail" with the argument as reason
@@ -19,6 +19,8 @@ public:
         CloseBeforeSecondReply,  // take the whole file, then close instead of answering
         Stall,                   // never answer; wait for the client to go
         Slow,                    // take the file at the argument's bytes per second
+        StoreThenClose,          // store the whole file as usual, then close instead of the
+                                 // second reply (the reply is lost, the file is not)
     };
 
     // "KIND:COMMAND[:ARG]"; false when the text does not name a fault.
@@ -33,7 +35,7 @@ public:
     std::string argument;
     int64_t bytes = 0;
 
-private:
+  private:
     int occurrence = 1;
     int seen = 0;
     bool spent = false;

@@ -7,27 +7,45 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <utility>
 
-PendingFile::PendingFile(std::filesystem::path path, std::string failure)
-    : target(std::move(path)), error(std::move(failure)) {
+namespace {
+
+// A name no other part file is likely to hold; O_EXCL settles the rest.
+std::string partName() {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char text[32];
+    std::snprintf(text, sizeof text, "part-%016llx", static_cast<unsigned long long>(random()));
+    return text;
+}
+
+}  // namespace
+
+PendingFile::PendingFile(const DeviceStore& owner, DeviceStore::Place place)
+    : store(owner), target(std::move(place)) {
+    parts = store.openPartsFolder(error);
     if (!ok()) return;
-    temporary = (target.parent_path() / ".quillory-part-XXXXXX").string();
-    fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    for (int attempt = 0; attempt < 16 && !file.valid(); ++attempt) {
+        temporary = partName();
+        // Private until committed; O_NOFOLLOW so that a link planted under the name is refused.
+        file.reset(::openat(parts.get(), temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!file.valid() && errno != EEXIST) break;
+    }
+    if (!file.valid()) {
         error = std::strerror(errno);
         temporary.clear();
     }
 }
 
 PendingFile::~PendingFile() {
-    if (fd >= 0) ::close(fd);
-    if (!temporary.empty()) ::unlink(temporary.c_str());
+    discard();
 }
 
 void PendingFile::write(const char* bytes, std::size_t length) {
     while (ok() && length > 0) {
-        const ssize_t written = ::write(fd, bytes, length);
+        const ssize_t written = ::write(file.get(), bytes, length);
         if (written < 0) {
             if (errno == EINTR) continue;
             error = std::strerror(errno);
@@ -39,15 +57,28 @@ void PendingFile::write(const char* bytes, std::size_t length) {
 }
 
 bool PendingFile::commit() {
-    if (!ok()) return false;
-    // mkstemp makes the file private; a received track is an ordinary file.
-    fchmod(fd, 0644);
-    if (::close(fd) != 0) error = std::strerror(errno);
-    fd = -1;
-    if (ok() && std::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = std::strerror(errno);
+    if (ok()) {
+        // The file was made private; a received track is an ordinary file.
+        ::fchmod(file.get(), 0644);
+        if (::close(file.release()) != 0) error = std::strerror(errno);
     }
-    if (!ok()) return false;
+    UniqueFd folder;
+    if (ok()) folder = store.openFolder(target, true, error);
+    // renameat replaces a link at the target itself, never what it points at.
+    if (ok() &&
+        ::renameat(parts.get(), temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
+        error = errno == EISDIR ? "a folder of that name exists" : std::strerror(errno);
+    }
+    if (ok()) temporary.clear();
+    // Settled before the caller replies: a client that hears the answer finds no part file.
+    discard();
+    return ok();
+}
+
+void PendingFile::discard() {
+    file.reset();
+    if (!temporary.empty()) ::unlinkat(parts.get(), temporary.c_str(), 0);
     temporary.clear();
-    return true;
+    if (parts.valid()) store.tidyPartsFolder();
+    parts.reset();
 }

@@ -1,33 +1,42 @@
-// A file being received: written under a temporary name beside its target and renamed into
-// place by commit(). Destroyed without a commit, it deletes the temporary file, so a broken
-// transfer never leaves a partial file under the real name.
+// A file being received: written under a temporary name in the store's hidden parts folder and
+// renamed into place by commit(). Destroyed without a commit, it deletes the temporary file, so
+// a broken transfer never leaves a partial file under the real name, nor beside it.
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
 
+#include "DeviceStore.h"
+#include "UniqueFd.h"
+
 class PendingFile {
-public:
-    // Creates the temporary file in target's folder (which must exist). Check ok() after.
-    // A non-empty failure gives a pending file that has already failed for that reason.
-    explicit PendingFile(std::filesystem::path target, std::string failure = "");
+  public:
+    // Creates the temporary file for target in store's parts folder; store must outlive this.
+    // Check ok() after.
+    PendingFile(const DeviceStore& store, DeviceStore::Place target);
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
     bool ok() const { return error.empty(); }
-    // Why the file could not be created or written ("" while all is well).
+    // Why the file could not be created, written or committed ("" while all is well).
     const std::string& failure() const { return error; }
     // Appends bytes; after a failure further writes are ignored (the bytes still have to be
     // read from the client).
     void write(const char* bytes, std::size_t length);
-    // Renames the temporary file onto the target; false (and failure() says why) if it fails.
+    // Makes the target's folders (never through a symbolic link) and renames the temporary file
+    // onto the target; false (and failure() says why) if that fails. Either way the temporary
+    // file is gone when it returns. Call once.
     bool commit();
 
-private:
-    std::filesystem::path target;
-    std::string temporary;
-    int fd = -1;
+  private:
+    // Deletes the temporary file (if still there) and the parts folder when left empty.
+    void discard();
+
+    const DeviceStore& store;
+    DeviceStore::Place target;
+    UniqueFd parts;
+    std::string temporary;  // name in the parts folder, "" once gone
+    UniqueFd file;
     std::string error;
 };

@@ -1,13 +1,12 @@
 // quillory-device: makes a folder of this machine a sync target for Quillory.
-#include <pthread.h>
 #include <signal.h>
 
 #include <iostream>
 #include <memory>
-#include <thread>
 
 #include "Announcer.h"
 #include "DeviceServer.h"
+#include "SignalStopper.h"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -21,12 +20,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // SIGINT and SIGTERM are taken by a thread of their own, which stops the server cleanly.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // SIGINT and SIGTERM are taken by a thread of their own, which stops the server cleanly;
+    // blocked before any thread starts, so that no other thread takes them.
+    SignalStopper::block();
     signal(SIGPIPE, SIG_IGN);
 
     try {
@@ -34,8 +30,7 @@ int main(int argc, char** argv) {
         const int port = server.listen();
         std::cout << "listening on " << options->listenAddress << ":" << port << std::endl;
         std::cerr << "quillory-device: serving " << server.store().root().string() << " as \""
-                  << server.settings().deviceName << "\", protocol " << options->protocol
-                  << "\n";
+                  << server.settings().deviceName << "\", protocol " << options->protocol << "\n";
 
         std::unique_ptr<Announcer> announcer;
         if (options->announceInterval > 0) {
@@ -45,19 +40,14 @@ int main(int argc, char** argv) {
                          ? options->listenAddress
                          : Announcer::outgoingAddress(options->announceInterface);
             }
-            announcer = std::make_unique<Announcer>(ip, port, options->product,
-                                                    options->announceInterval,
-                                                    options->announceTtl,
-                                                    options->announceInterface);
+            announcer =
+                std::make_unique<Announcer>(ip, port, options->product, options->announceInterval,
+                                            options->announceTtl, options->announceInterface);
             std::cerr << "quillory-device: announcing " << announcer->message() << "\n";
         }
 
-        std::thread stopper([&server, signals] {
-            int received = 0;
-            sigwait(&signals, &received);
-            server.stop();
-        });
-        stopper.detach();
+        // Declared after the server, so joined before the server is destroyed.
+        const SignalStopper stopper([&server] { server.stop(); });
         server.run();
     } catch (const std::exception& failure) {
         std::cerr << "quillory-device: " << failure.what() << "\n";

@@ -174,6 +174,7 @@ public:
     TempDir library;
     Callback callback;
     int cancel = 0;
+    std::thread canceller;  // sets cancel from another thread, as the user interface would
     bool lostCache = false;
     bool fast = false;  // pipelined, art only when changed
 };
@@ -242,10 +243,12 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
                     cell.cancel = 1;
                     return;
                 }
-                std::thread([&cell, delayMs] {
+                // Joined after the sync, before the flag is reset.
+                if (cell.canceller.joinable()) return;
+                cell.canceller = std::thread([&cell, delayMs] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
                     std::atomic_ref<int>(cell.cancel).store(1);
-                }).detach();
+                });
             };
         };
     };
@@ -367,7 +370,8 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         if (fault.before) fault.before(cell);
         const std::string kind = cell.sync(device.port(), cell.tracks(), {"Main"});
         cell.callback.onReport = nullptr;
-        cell.cancel = 0;
+        if (cell.canceller.joinable()) cell.canceller.join();
+        std::atomic_ref<int>(cell.cancel).store(0);
         std::this_thread::sleep_for(std::chrono::milliseconds(150));  // let a cancelled file settle
         const bool consistent = cell.cacheConsistent(device.tree());
         if (fault.recover) fault.recover(cell);

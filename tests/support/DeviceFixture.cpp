@@ -23,10 +23,14 @@ std::string DeviceFixture::commandLog() const {
 }
 
 std::map<std::string, std::string> DeviceFixture::tree() const {
+    return treeOf(root());
+}
+
+std::map<std::string, std::string> DeviceFixture::treeOf(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root())) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            files[std::filesystem::relative(entry.path(), root()).string()] =
+            files[std::filesystem::relative(entry.path(), folder).string()] =
                 readFile(entry.path().string());
         }
     }

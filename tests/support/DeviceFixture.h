@@ -13,7 +13,7 @@
 namespace testsupport {
 
 class DeviceFixture {
-public:
+  public:
     // options.root, listen address and port are filled in; announcing is off.
     explicit DeviceFixture(DeviceOptions options = {});
     ~DeviceFixture();
@@ -25,8 +25,10 @@ public:
     std::string commandLog() const;
     // The root's regular files as "relative/path" -> content, hidden part files included.
     std::map<std::string, std::string> tree() const;
+    // The same listing for any folder (a root served by another process, say).
+    static std::map<std::string, std::string> treeOf(const std::filesystem::path& folder);
 
-private:
+  private:
     TempDir dir;
     std::unique_ptr<DeviceServer> server;
     int portNumber = 0;
