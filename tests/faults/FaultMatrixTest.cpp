@@ -174,7 +174,7 @@ public:
     TempDir library;
     Callback callback;
     int cancel = 0;
-    std::thread canceller;  // sets cancel from another thread, as the user interface would
+    std::thread canceller;  // sets cancel (or changes a file) from another thread
     bool lostCache = false;
     bool fast = false;  // pipelined, art only when changed
 };
@@ -271,6 +271,10 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         {"close before second reply: syncplaylist", "close-before-second-reply:syncplaylist", 1, "error_disconnect"},
         {"close before second reply: syncmedia", "close-before-second-reply:syncmedia", 1, "error_disconnect"},
         {"close before second reply: syncart", "close-before-second-reply:syncart", 1, "error_disconnect"},
+        // The device stored the file, then the second reply was lost.
+        {"stored, second reply lost: syncplaylist", "store-then-close:syncplaylist", 1, "error_disconnect"},
+        {"stored, second reply lost: syncmedia", "store-then-close:syncmedia", 1, "error_disconnect"},
+        {"stored, second reply lost: syncart", "store-then-close:syncart", 1, "error_disconnect"},
         {"refused version", "refuse:version:busy", 1, "error_refused"},
         {"refused syncplaylist", "refuse:syncplaylist:no room", 1, "error_refused"},
         {"refused check", "refuse:check_and_refresh_existing:no", 1, "error_refused"},
@@ -305,12 +309,12 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
              // Larger than the socket buffers, so that the file is still being read.
              cell.write({kNew.artist, kNew.album, kNew.file, 24 * 1024 * 1024});
              cell.callback.onReport = [&cell](const std::string& message) {
-                 if (message != kNew.file) return;
+                 if (message != kNew.file || cell.canceller.joinable()) return;
                  const std::string path = cell.library.file(kNew.file);
-                 std::thread([path] {
+                 cell.canceller = std::thread([path] {
                      std::this_thread::sleep_for(std::chrono::milliseconds(100));
                      std::filesystem::resize_file(path, 1000);
-                 }).detach();
+                 });
              };
          }},
         {"cache deleted", "", 1, "error_db",

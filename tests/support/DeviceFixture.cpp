@@ -27,12 +27,22 @@ std::map<std::string, std::string> DeviceFixture::tree() const {
 }
 
 std::map<std::string, std::string> DeviceFixture::treeOf(const std::filesystem::path& folder) {
+    // The server may be at work while a test looks (a folder removed as its last file goes):
+    // a walk that loses its way is started again.
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[std::filesystem::relative(entry.path(), folder).string()] =
-                readFile(entry.path().string());
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        files.clear();
+        std::error_code error;
+        std::filesystem::recursive_directory_iterator walk(folder, error);
+        for (; !error && walk != std::filesystem::recursive_directory_iterator();
+             walk.increment(error)) {
+            std::error_code kind;
+            if (walk->is_regular_file(kind)) {
+                files[std::filesystem::relative(walk->path(), folder).string()] =
+                    readFile(walk->path().string());
+            }
         }
+        if (!error) break;
     }
     return files;
 }
