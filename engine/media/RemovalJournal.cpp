@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <utility>
 
 #include "util/JsonInput.h"
@@ -46,10 +48,13 @@ void RemovalJournal::add(const std::string& deviceId, const std::vector<Entry>& 
 }
 
 void RemovalJournal::remove(const std::string& deviceId, const std::vector<Entry>& settled) {
+    if (settled.empty()) return;
+    std::set<std::tuple<std::string, std::string, std::string>> keys;
+    for (const Entry& entry : settled) keys.emplace(entry.artist, entry.album, entry.fileName);
     const std::size_t before = pending.size();
     std::erase_if(pending, [&](const auto& item) {
         return item.first == deviceId &&
-               std::find(settled.begin(), settled.end(), item.second) != settled.end();
+               keys.count({item.second.artist, item.second.album, item.second.fileName}) != 0;
     });
     if (pending.size() != before) save();
 }

@@ -344,6 +344,24 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
         bool isNew = false;     // a track or art without a cache row: journalled until it has one
         Entry entry;
     };
+    // Every new file this sync may send is journalled before the first is offered, in one
+    // write: an entry for a file not sent after all only makes the next sync delete a file the
+    // device lacks, or send one it wants. Entries are forgotten together at the end, once
+    // their rows are written; until then a row already tells the next sync the file is there.
+    std::vector<Entry> journalled;
+    for (const ITunesMediaFile& track : mediaFiles) {
+        if (track.getStatus() == MediaFile::STATUS_NEW) {
+            journalled.push_back({track.getArtist(), track.getAlbum(), track.getFileName()});
+        }
+    }
+    for (const auto& [key, art] : arts) {
+        if (art.send && !art.known && !art.location.empty()) {
+            const std::size_t slash = key.find('/');
+            journalled.push_back({key.substr(0, slash), key.substr(slash + 1), kArtFileName});
+        }
+    }
+    journal.add(deviceId, journalled);
+    std::vector<Entry> settled;
     std::optional<Sending> inFlight;
     const auto settle = [&] {
         if (!inFlight) return;
@@ -363,10 +381,9 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
                                  mediaFiles[done.track].getLocation());
             }
         }
-        if (done.isNew) journal.remove(deviceId, {done.entry});
+        if (done.isNew) settled.push_back(done.entry);
     };
     const auto send = [&](const Sending& item, const std::string& location) {
-        if (item.isNew) journal.add(deviceId, {item.entry});
         const long size =
             pipe.sendOffer(item.art ? "syncart" : "syncmedia", location,
                            Utils::makeValidDirName(item.entry.artist),
@@ -414,6 +431,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
              art.location);
     }
     settle();
+    journal.remove(deviceId, settled);
 }
 
 void Synchronizer::decline(const std::string& file) {
