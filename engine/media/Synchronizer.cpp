@@ -276,6 +276,8 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
 
     // Each album's art comes from the first of its tracks whose art file can be read.
     struct Art {
+        std::string artist;
+        std::string album;
         std::string location;
         std::string digest;
         bool known = false;  // the cache lists it on the device
@@ -287,6 +289,8 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
         const std::string key = track.getArtist() + "/" + track.getAlbum();
         if (arts.count(key) != 0 && !arts[key].location.empty()) continue;
         Art& art = arts[key];
+        art.artist = track.getArtist();
+        art.album = track.getAlbum();
         if (!FilesIO::isValidAccessibleFile(track.getArtLocation())) continue;
         art.location = track.getArtLocation();
         art.digest = FilesIO::digest(art.location);
@@ -356,8 +360,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCac
     }
     for (const auto& [key, art] : arts) {
         if (art.send && !art.known && !art.location.empty()) {
-            const std::size_t slash = key.find('/');
-            journalled.push_back({key.substr(0, slash), key.substr(slash + 1), kArtFileName});
+            journalled.push_back({art.artist, art.album, kArtFileName});
         }
     }
     journal.add(deviceId, journalled);

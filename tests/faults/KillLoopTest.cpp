@@ -41,8 +41,8 @@ const std::vector<Track> kLibrary{
     {"Ana Sol", "Dawn", "03 Dusk.mp3", 1500 * 1024, {"Main"}},  // long enough to die inside
     {"Bo: Live", "Dusk/Night", "01 Fall.mp3", 3000, {"Main", "Road"}},
     {"Bo: Live", "Dusk/Night", "02 Rain.mp3", 4100, {"Main"}},
-    {"Cy", "Gone", "01 Old.mp3", 1200, {"Road"}},
-    {"Cy", "Gone", "02 Older.mp3", 64 * 1024, {"Road", "Calm"}},
+    {"Cy/Dee", "Gone", "01 Old.mp3", 1200, {"Road"}},
+    {"Cy/Dee", "Gone", "02 Older.mp3", 64 * 1024, {"Road", "Calm"}},
     {"Di", "Echo", "01 Bare.mp3", 700, {"Road"}},  // an album without art
 };
 
