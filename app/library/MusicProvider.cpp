@@ -16,16 +16,6 @@ Q_LOGGING_CATEGORY(lcLibrary, "quillory.library")
 
 namespace {
 
-std::unique_ptr<MusicLibrary> openLocated() {
-    const QString path = LibraryLocator::locate();
-    if (path.isEmpty()) {
-        qCWarning(lcLibrary) << "No music library found; set one in the program or with"
-                             << "QUILLORY_LIBRARY";
-        return nullptr;
-    }
-    return MusicLibrary::open(path);
-}
-
 QString playlistList(const std::vector<LibraryPlaylist>& playlists) {
     QStringList names;
     for (const LibraryPlaylist& playlist : playlists) names << playlist.name;
@@ -35,8 +25,8 @@ QString playlistList(const std::vector<LibraryPlaylist>& playlists) {
 // Artwork beside the track, for files without an embedded picture.
 QByteArray folderArtwork(const QString& track) {
     const QDir folder = QFileInfo(track).dir();
-    for (const char* name : {"cover.jpg", "folder.jpg", "front.jpg", "Cover.jpg", "Folder.jpg",
-                             "Front.jpg"}) {
+    for (const char* name :
+         {"cover.jpg", "folder.jpg", "front.jpg", "Cover.jpg", "Folder.jpg", "Front.jpg"}) {
         QFile file(folder.filePath(QLatin1String(name)));
         if (file.open(QIODevice::ReadOnly)) return file.readAll();
     }
@@ -58,6 +48,17 @@ QByteArray toJpeg(const QByteArray& image) {
 }
 
 }  // namespace
+
+std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path) {
+    const QString located = LibraryLocator::locate();
+    if (path != nullptr) *path = located;
+    if (located.isEmpty()) {
+        qCWarning(lcLibrary) << "No music library found; set one in the program or with"
+                             << "QUILLORY_LIBRARY";
+        return nullptr;
+    }
+    return MusicLibrary::open(located);
+}
 
 QString MusicProvider::artFolder() {
     return QDir::tempPath() + QStringLiteral("/quillory");
@@ -131,8 +132,8 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
             record.sourceFile = path;
 
             const QString artName = _sanitizeFileNameString(
-                QStringLiteral("%1-%2-%3").arg(record.album, record.artist,
-                                               QStringLiteral("artfile.jpg")));
+                QStringLiteral("%1-%2-%3")
+                    .arg(record.album, record.artist, QStringLiteral("artfile.jpg")));
             const auto done = exported.constFind(artName);
             if (done != exported.constEnd()) {
                 record.sourceArt = *done;

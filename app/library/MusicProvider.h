@@ -6,14 +6,18 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "ITunesMediaFileObc.h"
-
-class MusicLibrary;
+#include "MusicLibrary.h"
 
 class MusicProvider {
-public:
+  public:
+    // Opens the library LibraryLocator finds; null (logged) when there is none or it cannot be
+    // read. path, when given, receives where it was looked for ("" when nowhere).
+    static std::unique_ptr<MusicLibrary> openLocated(QString* path = nullptr);
+
     // Every playlist name of the library LibraryLocator finds, in library order, duplicates
     // kept; empty when it cannot be opened.
     static QStringList getPlaylistNames();
@@ -22,8 +26,8 @@ public:
     // One record per distinct track file of the named playlists, in the order met; absent when
     // the library cannot be opened.
     static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(const QStringList& names);
-    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(
-        const MusicLibrary* library, const QStringList& names);
+    static std::optional<QList<ITunesMediaFileObc>> getMusicMediaFiles(const MusicLibrary* library,
+                                                                       const QStringList& names);
 
     // The text with each of / \ ? % * | " < > : replaced by "_".
     static QString _sanitizeFileNameString(QString text);

@@ -30,13 +30,36 @@ const char* const kSyncListKey = "synclist";
 
 AppController::AppController()
     : mainWindow(std::make_unique<QMainWindow>()),
-      editor(MusicProvider::getPlaylistNames(),
-             QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
+      library(readLibrary()),
+      editor(library.names, QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
       updates(QStringLiteral("update"), [this](const Notification& n) { syncNotification(n); }),
-      cancels(QStringLiteral("cancel"), [this](const Notification& n) { cancelRequestNotification(n); }) {
+      cancels(QStringLiteral("cancel"),
+              [this](const Notification& n) { cancelRequestNotification(n); }) {
     buildWindow();
     Environment::sharedEnv();
     showRating(false);
+    showLibrary(library);
+}
+
+LibraryGuard::Reading AppController::readLibrary() {
+    LibraryGuard::Reading reading;
+    const std::unique_ptr<MusicLibrary> opened = MusicProvider::openLocated(&reading.path);
+    reading.opened = opened != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(opened.get());
+    return reading;
+}
+
+void AppController::showLibrary(const LibraryGuard::Reading& reading) {
+    library = reading;
+    editor.setPlaylistNames(reading.names);
+    const QString notice = LibraryGuard::notice(reading);
+    libraryNotice->setText(notice);
+    libraryNotice->setVisible(!notice.isEmpty());
+    reloadLists();
+}
+
+QString AppController::libraryNoticeText() const {
+    return libraryNotice->text();
 }
 
 AppController::~AppController() {
@@ -63,8 +86,10 @@ void AppController::buildWindow() {
     device->addWidget(connectButton, 0, 2, 2, 1, Qt::AlignVCenter);
 
     // The two lists with the buttons between them.
-    sourceList = new PlaylistListModel(editor, PlaylistListModel::Side::Source, [this] { reloadLists(); }, this);
-    syncList = new PlaylistListModel(editor, PlaylistListModel::Side::Sync, [this] { reloadLists(); }, this);
+    sourceList = new PlaylistListModel(
+        editor, PlaylistListModel::Side::Source, [this] { reloadLists(); }, this);
+    syncList = new PlaylistListModel(
+        editor, PlaylistListModel::Side::Sync, [this] { reloadLists(); }, this);
     auto makeView = [](PlaylistListModel* model) {
         auto* view = new QListView;
         view->setModel(model);
@@ -117,8 +142,18 @@ void AppController::buildWindow() {
     bottom->addWidget(feedbackButton);
     bottom->addWidget(btnSync);
 
+    // Says plainly when the library cannot be read, and what to do about it.
+    libraryNotice = new QLabel;
+    libraryNotice->setTextFormat(Qt::PlainText);
+    libraryNotice->setWordWrap(true);
+    libraryNotice->setFrameShape(QFrame::StyledPanel);
+    libraryNotice->setMargin(6);
+    libraryNotice->setStyleSheet(QStringLiteral("QLabel { color: #8a1c1c; font-weight: bold; }"));
+    libraryNotice->hide();
+
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(device);
+    layout->addWidget(libraryNotice);
     layout->addLayout(lists, 1);
     layout->addWidget(tfVersionInfo);
     layout->addLayout(bottom);
@@ -158,7 +193,8 @@ QString AppController::infoLine() const {
 void AppController::startUp() {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
                                    .arg(Environment::sharedEnv().getAppVersion()));
-    if (updateWinController == nullptr) updateWinController = new UpdateWindowController(mainWindow.get());
+    if (updateWinController == nullptr)
+        updateWinController = new UpdateWindowController(mainWindow.get());
     updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
 }
 
@@ -170,7 +206,8 @@ void AppController::updateWindowEnded(int returnCode) {
 }
 
 void AppController::showConnWindow() {
-    if (connWinController == nullptr) connWinController = new ConnectionWindowController(mainWindow.get());
+    if (connWinController == nullptr)
+        connWinController = new ConnectionWindowController(mainWindow.get());
     connWinController->showConnWindow([this](int code) { connectionWindowEnded(code); });
     connWinController->startPacketReceiver();
 }
@@ -187,7 +224,8 @@ void AppController::connectionWindowEnded(int) {
         btnSync->setEnabled(false);
         tfDeviceName->setText(QStringLiteral("None"));
         tfSyncLocation->setText(QStringLiteral("None"));
-        tfVersionInfo->setText(QStringLiteral("Can not sync until you connect to an android device"));
+        tfVersionInfo->setText(
+            QStringLiteral("Can not sync until you connect to an android device"));
     }
 }
 
@@ -233,8 +271,17 @@ void AppController::removeAll() {
 }
 
 void AppController::sync() {
+    startSync({});
+}
+
+void AppController::syncConfirmed(const QStringList& confirmedMissing) {
+    startSync(confirmedMissing);
+}
+
+void AppController::startSync(const QStringList& confirmedMissing) {
     if (progController == nullptr) progController = new ProgWinController(mainWindow.get());
-    progController->updateUI({QStringLiteral("Syncing.."), QString(), 0});
+    progController->updateUI(
+        {QStringLiteral("Syncing.."), QStringLiteral("Reading the music library.."), 0});
     progController->showWindow();
     QSettings().setValue(QLatin1String(kSyncListKey), editor.syncPlaylist());
     // The sync list cannot change while the sheet covers the window; the thread takes a copy.
@@ -246,15 +293,33 @@ void AppController::sync() {
                   connWinController->getConnectedIP().value_or(QString()),
                   connWinController->getConnectedPort().value_or(QString())};
     }
-    syncThread = std::thread([this, playlists = editor.syncPlaylist(), device] {
-        syncBackground(playlists, device);
+    syncThread = std::thread([this, playlists = editor.syncPlaylist(), device, confirmedMissing] {
+        syncBackground(playlists, device, confirmedMissing);
     });
 }
 
-void AppController::syncBackground(QStringList playlists, Connected device) {
-    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
+void AppController::syncBackground(QStringList playlists, Connected device,
+                                   QStringList confirmedMissing) {
+    QMetaObject::invokeMethod(
+        this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
+    // The library is read once, here, and checked before anything reaches the device: it may
+    // have gone (an unplugged drive) or changed since the window read it.
+    LibraryGuard::Reading reading;
+    const std::unique_ptr<MusicLibrary> source = MusicProvider::openLocated(&reading.path);
+    reading.opened = source != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(source.get());
+    const LibraryGuard::Decision decision =
+        LibraryGuard::beforeSync(reading, playlists, confirmedMissing);
+    if (decision.verdict != LibraryGuard::Verdict::Go) {
+        QMetaObject::invokeMethod(
+            this, [this, decision, reading] { syncHeld(decision, reading); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
+        return;
+    }
     const QList<ITunesMediaFileObc> tracks =
-        MusicProvider::getMusicMediaFiles(playlists).value_or(QList<ITunesMediaFileObc>());
+        MusicProvider::getMusicMediaFiles(source.get(), playlists)
+            .value_or(QList<ITunesMediaFileObc>());
     SyncInvoker* invoker = nullptr;
     {
         const std::lock_guard<std::mutex> lock(invokerMutex);
@@ -263,12 +328,14 @@ void AppController::syncBackground(QStringList playlists, Connected device) {
     }
     const SyncResult result =
         invoker->sync(device.host, device.port, playlists, tracks, device.serverInfo);
-    QMetaObject::invokeMethod(this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
     {
         const std::lock_guard<std::mutex> lock(invokerMutex);
         syncInvoker.reset();
     }
-    QMetaObject::invokeMethod(this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
 }
 
 void AppController::updateControlsForSyncState(int state) {
@@ -277,9 +344,10 @@ void AppController::updateControlsForSyncState(int state) {
 
 void AppController::syncNotification(const Notification& notification) {
     if (notification.name != QLatin1String("update") || progController == nullptr) return;
-    progController->updateProgress({QStringLiteral("Syncing.."),
-                                    notification.userInfo.value(QStringLiteral("message")).toString(),
-                                    notification.userInfo.value(QStringLiteral("percent")).toInt()});
+    progController->updateProgress(
+        {QStringLiteral("Syncing.."),
+         notification.userInfo.value(QStringLiteral("message")).toString(),
+         notification.userInfo.value(QStringLiteral("percent")).toInt()});
 }
 
 void AppController::cancelRequestNotification(const Notification&) {
@@ -287,21 +355,41 @@ void AppController::cancelRequestNotification(const Notification&) {
     if (syncInvoker) syncInvoker->cancelSync();
 }
 
-QMessageBox* AppController::beginAlert(QWidget* on, const QString& title, const QString& text,
-                                       const QString& defaultButton, const QString& alternateButton,
+QMessageBox* AppController::beginAlert(QWidget* on, const SyncOutcome::Sheet& contents,
                                        std::function<void(int)> ended) {
     auto* alert = new QMessageBox(on);
-    alert->setWindowTitle(title);
-    alert->setText(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
-    alert->setInformativeText(text.toHtmlEscaped());
-    alert->setTextFormat(Qt::RichText);
-    QPushButton* first = alert->addButton(defaultButton, QMessageBox::AcceptRole);
+    alert->setWindowTitle(contents.title);
+    // Messages come from the engine, the device and file names: shown as they are, never read
+    // as markup ("Simon & Garfunkel" must not become "Simon &amp; Garfunkel").
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(contents.title);
+    alert->setInformativeText(contents.text);
+    if (auto* informative =
+            alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+    }
+    if (auto* heading = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+    }
+    QPushButton* first = alert->addButton(contents.defaultButton, QMessageBox::AcceptRole);
     alert->setDefaultButton(first);
-    if (!alternateButton.isEmpty()) alert->addButton(alternateButton, QMessageBox::RejectRole);
+    QPushButton* second = nullptr;
+    if (!contents.alternateButton.isEmpty()) {
+        second = alert->addButton(contents.alternateButton, QMessageBox::RejectRole);
+    }
+    // Escape and the close box press the button the sheet names for dismissal, so that they
+    // never start anything (a Retry, a sync that removes playlists).
+    alert->setEscapeButton(contents.dismissCode == 0 && second != nullptr ? second : first);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
-    connect(alert, &QMessageBox::finished, this, [this, alert, first, ended] {
-        const int code = alert->clickedButton() == first ? 1 : 0;
+    const int dismissCode = contents.dismissCode;
+    connect(alert, &QMessageBox::finished, this, [this, alert, first, second, dismissCode, ended] {
+        const QAbstractButton* pressed = alert->clickedButton();
+        const int code = pressed == first                            ? 1
+                         : (pressed != nullptr && pressed == second) ? 0
+                                                                     : dismissCode;
         if (sheet == alert) sheet = nullptr;
         ended(code);
     });
@@ -310,8 +398,25 @@ QMessageBox* AppController::beginAlert(QWidget* on, const QString& title, const 
     return alert;
 }
 
+void AppController::syncHeld(const LibraryGuard::Decision& decision,
+                             const LibraryGuard::Reading& reading) {
+    // The sync did not start: the progress sheet goes before the reason is shown.
+    progController->endWindow();
+    showLibrary(reading);
+    const SyncOutcome::Sheet contents = SyncOutcome::sheetFor(decision, reading);
+    const QStringList missing = decision.missing;
+    beginAlert(mainWindow.get(), contents, [this, context = contents.context, missing](int code) {
+        if (SyncOutcome::afterSheet(context, code) == SyncOutcome::Next::SyncConfirmed) {
+            syncConfirmed(missing);
+        }
+    });
+    emit syncHeldBack(decision.verdict);
+}
+
 void AppController::syncFinished(const SyncResult& result) {
     const std::optional<SyncOutcome::Sheet> outcome = SyncOutcome::sheetFor(result);
+    // The progress sheet is done: it must not stay up, stale, under the result.
+    if (progController != nullptr) progController->endWindow();
     emit syncEnded(result);
     if (!outcome) return;
     showRating(result.succeeded());
@@ -321,17 +426,21 @@ void AppController::syncFinished(const SyncResult& result) {
         mainWindow->activateWindow();
     }
     const QString context = outcome->context;
-    beginAlert(progController, outcome->title, outcome->text, outcome->defaultButton,
-               outcome->alternateButton,
+    beginAlert(mainWindow.get(), *outcome,
                [this, context](int code) { sheetDidEndSyncEnd(context, code); });
 }
 
 void AppController::sheetDidEndSyncEnd(const QString& context, int returnCode) {
-    progController->endWindow();
     switch (SyncOutcome::afterSheet(context, returnCode)) {
-        case SyncOutcome::Next::Reconnect: showConnWindow(); break;
-        case SyncOutcome::Next::Retry: sync(); break;
-        case SyncOutcome::Next::Nothing: break;
+        case SyncOutcome::Next::Reconnect:
+            showConnWindow();
+            break;
+        case SyncOutcome::Next::Retry:
+            sync();
+            break;
+        case SyncOutcome::Next::SyncConfirmed:
+        case SyncOutcome::Next::Nothing:
+            break;
     }
 }
 
@@ -342,10 +451,11 @@ void AppController::showRating(bool shown) {
 
 void AppController::ratingClick(int value) {
     if (!SyncOutcome::asksForStoreRating(value)) return;
-    beginAlert(mainWindow.get(), QStringLiteral("Thanks"),
-               QStringLiteral("If you like this app, would you please take a few seconds to rate "
-                              "our app on Google play ?"),
-               QStringLiteral("Sure"), QStringLiteral("No Thanks"),
+    beginAlert(mainWindow.get(),
+               {QStringLiteral("Thanks"),
+                QStringLiteral("If you like this app, would you please take a few seconds to rate "
+                               "our app on Google play ?"),
+                QStringLiteral("Sure"), QStringLiteral("No Thanks"), QString(), 0},
                [this](int code) { ratingSheetDidEnd(code); });
 }
 
@@ -368,6 +478,5 @@ void AppController::chooseLibrary(bool folder) {
                                               QString(), tr("Music library (*.xml)"));
     if (path.isEmpty()) return;
     LibraryLocator::choose(path);
-    editor.setPlaylistNames(MusicProvider::getPlaylistNames());
-    reloadLists();
+    showLibrary(readLibrary());
 }
