@@ -10,6 +10,7 @@
 
 #include "LibraryLocator.h"
 #include "MusicLibrary.h"
+#include "PrivateFolder.h"
 #include "TrackFile.h"
 
 Q_LOGGING_CATEGORY(lcLibrary, "quillory.library")
@@ -61,7 +62,7 @@ std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path) {
 }
 
 QString MusicProvider::artFolder() {
-    return QDir::tempPath() + QStringLiteral("/quillory");
+    return PrivateFolder::path();
 }
 
 QString MusicProvider::_sanitizeFileNameString(QString text) {
@@ -91,10 +92,8 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
 
 std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
     const MusicLibrary* library, const QStringList& names) {
-    const QString folder = artFolder();
-    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
-        qCWarning(lcLibrary).noquote() << "Error: Create folder failed" << folder;
-    }
+    // "" when the folder cannot be used (logged): the tracks then go without art.
+    const QString folder = PrivateFolder::ensure(artFolder());
     if (library == nullptr) return std::nullopt;
     const std::vector<LibraryPlaylist> playlists = library->allPlaylists();
     qCInfo(lcLibrary).noquote() << "Playlists -" << playlistList(playlists);
@@ -144,10 +143,9 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
                     qCDebug(lcLibrary) << "artwork wa nil";
                 } else {
                     const QByteArray jpeg = toJpeg(image);
-                    QFile art(folder + QLatin1Char('/') + artName);
-                    if (!jpeg.isEmpty() && art.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                        art.write(jpeg) == jpeg.size()) {
-                        record.sourceArt = art.fileName();
+                    if (!folder.isEmpty() && !jpeg.isEmpty() &&
+                        PrivateFolder::writeFile(folder, artName, jpeg)) {
+                        record.sourceArt = folder + QLatin1Char('/') + artName;
                         exported.insert(artName, record.sourceArt);
                     }
                 }

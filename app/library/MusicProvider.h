@@ -1,6 +1,6 @@
 // Reads the music library for the rest of the program: the playlist names, and the track
-// records of chosen playlists with their album art exported as JPEG files to the folder
-// "quillory" in the temporary folder. Holds no state; any thread.
+// records of chosen playlists with their album art exported as JPEG files to the user's private
+// folder "quillory" (PrivateFolder). Holds no state; any thread.
 #pragma once
 
 #include <QList>
@@ -31,6 +31,6 @@ class MusicProvider {
 
     // The text with each of / \ ? % * | " < > : replaced by "_".
     static QString _sanitizeFileNameString(QString text);
-    // The art folder: the temporary folder + "/quillory".
+    // The art folder: PrivateFolder::path().
     static QString artFolder();
 };

@@ -25,6 +25,7 @@ class QuillorySyncTest : public testing::Test {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
         environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.path().string()));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(home.file(".cache")));
         environment.remove(QStringLiteral("QUILLORY_LIBRARY"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(QUILLORY_SYNC_BIN), arguments);

@@ -1,9 +1,11 @@
 #include "MusicProvider.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QUrl>
 
@@ -19,13 +21,13 @@ using testsupport::TempDir;
 const QString kSample = QStringLiteral(QUILLORY_SAMPLE_LIBRARY);
 const QString kMusic = kSample + QStringLiteral("/music/");
 
-// Each test writes its art into a temporary folder of its own.
+// Each test writes its art into a cache folder of its own.
 class MusicProviderTest : public testing::Test {
-protected:
-    MusicProviderTest() : previous(qgetenv("TMPDIR")) {
-        qputenv("TMPDIR", QByteArray::fromStdString(temp.path().string()));
+  protected:
+    MusicProviderTest() : previous(qgetenv("XDG_CACHE_HOME")) {
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(temp.file("cache")));
     }
-    ~MusicProviderTest() override { qputenv("TMPDIR", previous); }
+    ~MusicProviderTest() override { qputenv("XDG_CACHE_HOME", previous); }
 
     // "artist|album|filename|size|art name|playlists" per record.
     static QStringList summary(const QList<ITunesMediaFileObc>& records) {
@@ -34,7 +36,8 @@ protected:
             lines << QStringLiteral("%1|%2|%3|%4|%5|%6")
                          .arg(r.artist, r.album, r.filename)
                          .arg(r.size)
-                         .arg(QFileInfo(r.sourceArt).fileName(), r.playLists.join(QLatin1Char(',')));
+                         .arg(QFileInfo(r.sourceArt).fileName(),
+                              r.playLists.join(QLatin1Char(',')));
         }
         return lines;
     }
@@ -57,24 +60,36 @@ TEST_F(MusicProviderTest, XmlLibraryNamesAndRecords) {
     const QString dusk = QStringLiteral("Dusk_ Live_Unplugged-Day_Night Ensemble-artfile.jpg");
     const QString k = QStringLiteral("Kyrrð-Sigrún Ó-artfile.jpg");
     const auto size = [](const QString& file) { return QFileInfo(kMusic + file).size(); };
-    EXPECT_EQ(summary(*records),
-              (QStringList{
-                  QStringLiteral("Aurora Tones|Northern Lights|01 First Light.mp3|%1|%2|Morning Mix,Café Nights")
-                      .arg(size("Aurora Tones/Northern Lights/01 First Light.mp3")).arg(nl),
-                  QStringLiteral("Aurora Tones|Northern Lights|02 Rock'n'Roll: Take 1.mp3|%1|%2|Morning Mix")
-                      .arg(size("Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3")).arg(nl),
-                  QStringLiteral("Day/Night Ensemble|Dusk: Live/Unplugged|02 Evening [Reprise].opus|%1|%2|Morning Mix,Café Nights")
-                      .arg(size("Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus")).arg(dusk),
-                  QStringLiteral("Sigrún Ó|Kyrrð|01 Þögn.flac|%1|%2|Focus: Deep Work,Café Nights")
-                      .arg(size("Sigrún Ó/Kyrrð/01 Þögn.flac")).arg(k),
-                  QStringLiteral("Sigrún Ó|Kyrrð|02 Über the Fjord.flac|%1|%2|Focus: Deep Work")
-                      .arg(size("Sigrún Ó/Kyrrð/02 Über the Fjord.flac")).arg(k),
-                  QStringLiteral("unknown|Field Recordings|Untitled Hum.ogg|%1||Focus: Deep Work")
-                      .arg(size("Unknown Artist/Untitled Hum.ogg")),
-                  QStringLiteral("Day/Night Ensemble|Dusk: Live/Unplugged|01 Dusk's Opening.ogg|%1|%2|Café Nights")
-                      .arg(size("Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg")).arg(dusk),
-              }));
-    EXPECT_EQ((*records)[0].sourceFile, kMusic + QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3"));
+    EXPECT_EQ(
+        summary(*records),
+        (QStringList{
+            QStringLiteral(
+                "Aurora Tones|Northern Lights|01 First Light.mp3|%1|%2|Morning Mix,Café Nights")
+                .arg(size("Aurora Tones/Northern Lights/01 First Light.mp3"))
+                .arg(nl),
+            QStringLiteral(
+                "Aurora Tones|Northern Lights|02 Rock'n'Roll: Take 1.mp3|%1|%2|Morning Mix")
+                .arg(size("Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3"))
+                .arg(nl),
+            QStringLiteral("Day/Night Ensemble|Dusk: Live/Unplugged|02 Evening "
+                           "[Reprise].opus|%1|%2|Morning Mix,Café Nights")
+                .arg(size("Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"))
+                .arg(dusk),
+            QStringLiteral("Sigrún Ó|Kyrrð|01 Þögn.flac|%1|%2|Focus: Deep Work,Café Nights")
+                .arg(size("Sigrún Ó/Kyrrð/01 Þögn.flac"))
+                .arg(k),
+            QStringLiteral("Sigrún Ó|Kyrrð|02 Über the Fjord.flac|%1|%2|Focus: Deep Work")
+                .arg(size("Sigrún Ó/Kyrrð/02 Über the Fjord.flac"))
+                .arg(k),
+            QStringLiteral("unknown|Field Recordings|Untitled Hum.ogg|%1||Focus: Deep Work")
+                .arg(size("Unknown Artist/Untitled Hum.ogg")),
+            QStringLiteral(
+                "Day/Night Ensemble|Dusk: Live/Unplugged|01 Dusk's Opening.ogg|%1|%2|Café Nights")
+                .arg(size("Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"))
+                .arg(dusk),
+        }));
+    EXPECT_EQ((*records)[0].sourceFile,
+              kMusic + QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3"));
 
     // Every art file is a JPEG that decodes: the embedded JPEG as stored, the embedded PNG
     // converted, the folder's cover.jpg as it is.
@@ -92,6 +107,56 @@ TEST_F(MusicProviderTest, XmlLibraryNamesAndRecords) {
     QFile exported(MusicProvider::artFolder() + QLatin1Char('/') + dusk);
     exported.open(QIODevice::ReadOnly);
     EXPECT_EQ(exported.readAll(), cover.readAll());
+}
+
+TEST_F(MusicProviderTest, ArtFolderIsPrivateAndLinksInItAreNotFollowed) {
+    const QString folder = MusicProvider::artFolder();
+    EXPECT_EQ(folder, QString::fromStdString(temp.file("cache/quillory")));
+    const auto library = MusicLibrary::open(kSample + QStringLiteral("/Library.xml"));
+    ASSERT_TRUE(library);
+    const QString art = QStringLiteral("Northern Lights-Aurora Tones-artfile.jpg");
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    // Made when missing, 0700; left wider by someone, narrowed again; a link planted under an
+    // art file's name is replaced by the art, and its target stays as it was.
+    const std::string victim = temp.write("victim.txt", "precious");
+    const struct {
+        const char* what;
+        std::function<void()> before;
+    } cases[] = {
+        {"missing", [] {}},
+        {"too open", [&] { ::chmod(QFile::encodeName(folder).constData(), 0777); }},
+        {"a planted link",
+         [&] {
+             QFile::remove(folder + QLatin1Char('/') + art);
+             ASSERT_TRUE(
+                 QFile::link(QString::fromStdString(victim), folder + QLatin1Char('/') + art));
+         }},
+    };
+    for (const auto& c : cases) {
+        c.before();
+        const auto records =
+            MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("Morning Mix")});
+        ASSERT_TRUE(records) << c.what;
+        EXPECT_EQ(mode(folder), 0700u) << c.what;
+        EXPECT_EQ(records->front().sourceArt, folder + QLatin1Char('/') + art) << c.what;
+        EXPECT_FALSE(QFileInfo(records->front().sourceArt).isSymLink()) << c.what;
+        EXPECT_EQ(mode(records->front().sourceArt), 0600u) << c.what;
+        EXPECT_EQ(testsupport::readFile(victim), "precious") << c.what;
+    }
+
+    // The folder itself a link (to a folder someone else chose): not used; no art is written.
+    QDir(folder).removeRecursively();
+    std::filesystem::create_directories(temp.file("elsewhere"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(temp.file("elsewhere")), folder));
+    const auto records =
+        MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("Morning Mix")});
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->front().sourceArt, QString());
+    EXPECT_TRUE(std::filesystem::is_empty(temp.file("elsewhere")));
 }
 
 TEST_F(MusicProviderTest, M3uFolderGivesTheSameTracks) {
@@ -112,8 +177,8 @@ TEST_F(MusicProviderTest, M3uFolderGivesTheSameTracks) {
     a.sort();
     b.sort();
     EXPECT_EQ(a, b);
-    EXPECT_EQ(fromM3u->front().playLists, (QStringList{QStringLiteral("Café Nights"),
-                                                       QStringLiteral("Morning Mix")}));
+    EXPECT_EQ(fromM3u->front().playLists,
+              (QStringList{QStringLiteral("Café Nights"), QStringLiteral("Morning Mix")}));
 }
 
 TEST_F(MusicProviderTest, LibrariesThatCannotBeOpened) {
@@ -129,8 +194,10 @@ TEST_F(MusicProviderTest, LibrariesThatCannotBeOpened) {
 }
 
 TEST_F(MusicProviderTest, MergesDuplicatesAndSkipsMissingFiles) {
-    const QString track = kMusic + QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3");
-    temp.write("lists/A.m3u", (track + "\n" + track + "\n" + temp.file("gone.mp3").c_str() + "\n").toStdString());
+    const QString track =
+        kMusic + QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3");
+    temp.write("lists/A.m3u",
+               (track + "\n" + track + "\n" + temp.file("gone.mp3").c_str() + "\n").toStdString());
     temp.write("lists/B.m3u", (track + "\n").toStdString());
     temp.write("lists/b.m3u8", (track + "\n").toStdString());
     const auto library = MusicLibrary::open(QString::fromStdString(temp.file("lists")));
@@ -141,29 +208,34 @@ TEST_F(MusicProviderTest, MergesDuplicatesAndSkipsMissingFiles) {
     ASSERT_EQ(records->size(), 1);
     EXPECT_EQ(records->front().playLists,
               (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("b")}));
-    EXPECT_TRUE(MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("none")})->isEmpty());
+    EXPECT_TRUE(
+        MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("none")})->isEmpty());
 }
 
 TEST_F(MusicProviderTest, SamePlaylistNameTwiceContributesBoth) {
     const QString first = kMusic + QStringLiteral("Sigrún Ó/Kyrrð/01 Þögn.flac");
     const QString second = kMusic + QStringLiteral("Unknown Artist/Untitled Hum.ogg");
-    const QString xml = QStringLiteral(
-        "<plist><dict><key>Tracks</key><dict>"
-        "<key>1</key><dict><key>Name</key><string>x</string><key>Location</key><string>%1</string></dict>"
-        "<key>2</key><dict><key>Artist</key><string></string><key>Album</key><string>Override</string>"
-        "<key>Location</key><string>%2</string></dict>"
-        "<key>3</key><dict><key>Name</key><string>a stream</string>"
-        "<key>Location</key><string>http://radio.example/stream</string></dict>"
-        "</dict><key>Playlists</key><array>"
-        "<dict><key>Name</key><string>Twin</string><key>Playlist Items</key><array>"
-        "<dict><key>Track ID</key><integer>1</integer></dict>"
-        "<dict><key>Track ID</key><integer>3</integer></dict></array></dict>"
-        "<dict><key>Name</key><string>Twin</string><key>Playlist Items</key><array>"
-        "<dict><key>Track ID</key><integer>2</integer></dict></array></dict>"
-        "</array></dict></plist>")
-        .arg(QUrl::fromLocalFile(first).toString(QUrl::FullyEncoded),
-             QUrl::fromLocalFile(second).toString(QUrl::FullyEncoded));
-    const auto library = MusicLibrary::open(QString::fromStdString(temp.write("L.xml", xml.toStdString())));
+    const QString xml =
+        QStringLiteral(
+            "<plist><dict><key>Tracks</key><dict>"
+            "<key>1</key><dict><key>Name</key><string>x</string><key>Location</key><string>%1</"
+            "string></dict>"
+            "<key>2</key><dict><key>Artist</key><string></string><key>Album</key><string>Override</"
+            "string>"
+            "<key>Location</key><string>%2</string></dict>"
+            "<key>3</key><dict><key>Name</key><string>a stream</string>"
+            "<key>Location</key><string>http://radio.example/stream</string></dict>"
+            "</dict><key>Playlists</key><array>"
+            "<dict><key>Name</key><string>Twin</string><key>Playlist Items</key><array>"
+            "<dict><key>Track ID</key><integer>1</integer></dict>"
+            "<dict><key>Track ID</key><integer>3</integer></dict></array></dict>"
+            "<dict><key>Name</key><string>Twin</string><key>Playlist Items</key><array>"
+            "<dict><key>Track ID</key><integer>2</integer></dict></array></dict>"
+            "</array></dict></plist>")
+            .arg(QUrl::fromLocalFile(first).toString(QUrl::FullyEncoded),
+                 QUrl::fromLocalFile(second).toString(QUrl::FullyEncoded));
+    const auto library =
+        MusicLibrary::open(QString::fromStdString(temp.write("L.xml", xml.toStdString())));
     ASSERT_TRUE(library);
     EXPECT_EQ(MusicProvider::getPlaylistNames(library.get()),
               (QStringList{QStringLiteral("Twin"), QStringLiteral("Twin")}));
@@ -172,10 +244,11 @@ TEST_F(MusicProviderTest, SamePlaylistNameTwiceContributesBoth) {
     // The stream has no local file and is left out; the XML's album wins over the tag, an empty
     // artist falls back to the file's tag (none here), then "unknown".
     EXPECT_EQ(summary(*records),
-              (QStringList{QStringLiteral("Sigrún Ó|Kyrrð|01 Þögn.flac|%1|Kyrrð-Sigrún Ó-artfile.jpg|Twin")
-                               .arg(QFileInfo(first).size()),
-                           QStringLiteral("unknown|Override|Untitled Hum.ogg|%1||Twin")
-                               .arg(QFileInfo(second).size())}));
+              (QStringList{
+                  QStringLiteral("Sigrún Ó|Kyrrð|01 Þögn.flac|%1|Kyrrð-Sigrún Ó-artfile.jpg|Twin")
+                      .arg(QFileInfo(first).size()),
+                  QStringLiteral("unknown|Override|Untitled Hum.ogg|%1||Twin")
+                      .arg(QFileInfo(second).size())}));
 }
 
 TEST(M3uLibraryTest, ParsesWhatPlayersWrite) {
@@ -183,8 +256,9 @@ TEST(M3uLibraryTest, ParsesWhatPlayersWrite) {
     const QString base = QString::fromStdString(dir.path().string());
     dir.write("a b.mp3", "x");
     dir.write("sub/c.mp3", "x");
-    const QByteArray text = QByteArray("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Artist - Song\r\na b.mp3\r\n"
-                                       "# a comment\r\n\r\n") +
+    const QByteArray text = QByteArray(
+                                "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Artist - Song\r\na b.mp3\r\n"
+                                "# a comment\r\n\r\n") +
                             (base + QStringLiteral("/sub/c.mp3\n")).toUtf8() +
                             QUrl::fromLocalFile(base + QStringLiteral("/a b.mp3")).toEncoded() +
                             "\nmissing.mp3\n";
@@ -215,17 +289,19 @@ TEST(TrackFileTest, ReadsTagsAndPicturesOfEachFormat) {
         QString file, title, artist, album;
         bool picture;
     } cases[] = {
-        {QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3"), QStringLiteral("First Light"),
-         QStringLiteral("Aurora Tones"), QStringLiteral("Northern Lights"), true},
+        {QStringLiteral("Aurora Tones/Northern Lights/01 First Light.mp3"),
+         QStringLiteral("First Light"), QStringLiteral("Aurora Tones"),
+         QStringLiteral("Northern Lights"), true},
         {QStringLiteral("Sigrún Ó/Kyrrð/02 Über the Fjord.flac"), QStringLiteral("Über the Fjord"),
          QStringLiteral("Sigrún Ó"), QStringLiteral("Kyrrð"), true},
-        {QStringLiteral("Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"), QStringLiteral("Dusk's Opening"),
-         QStringLiteral("Day/Night Ensemble"), QStringLiteral("Dusk: Live/Unplugged"), false},
+        {QStringLiteral("Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"),
+         QStringLiteral("Dusk's Opening"), QStringLiteral("Day/Night Ensemble"),
+         QStringLiteral("Dusk: Live/Unplugged"), false},
         {QStringLiteral("Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"),
          QStringLiteral("Evening [Reprise]"), QStringLiteral("Day/Night Ensemble"),
          QStringLiteral("Dusk: Live/Unplugged"), false},
-        {QStringLiteral("Unknown Artist/Untitled Hum.ogg"), QStringLiteral("Untitled Hum"), QString(),
-         QStringLiteral("Field Recordings"), false},
+        {QStringLiteral("Unknown Artist/Untitled Hum.ogg"), QStringLiteral("Untitled Hum"),
+         QString(), QStringLiteral("Field Recordings"), false},
     };
     for (const auto& c : cases) {
         TrackFile file(kMusic + c.file);
