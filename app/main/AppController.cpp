@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -190,29 +191,94 @@ QString AppController::infoLine() const {
     return tfVersionInfo->text();
 }
 
-void AppController::startUp() {
+void AppController::startUp(StartupSequence sequence, FeedbackReporter* reporter) {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
                                    .arg(Environment::sharedEnv().getAppVersion()));
-    if (updateWinController == nullptr)
-        updateWinController = new UpdateWindowController(mainWindow.get());
-    updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
+    startup = sequence;
+    crashReporter = reporter;
+    startingUp = true;
+    runStartupStep();
+}
+
+void AppController::runStartupStep() {
+    switch (startup.current()) {
+        case StartupSequence::Step::CrashOffer: {
+            QDialog* offer = crashReporter == nullptr
+                                 ? nullptr
+                                 : crashReporter->reportIfCrash(mainWindow.get(), [this] {
+                                       startup.advance();
+                                       runStartupStep();
+                                   });
+            if (offer != nullptr) {
+                present(offer);
+            } else {
+                startup.advance();
+                runStartupStep();
+            }
+            break;
+        }
+        case StartupSequence::Step::Update:
+            if (updateWinController == nullptr) {
+                updateWinController = new UpdateWindowController(mainWindow.get());
+            }
+            updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
+            present(updateWinController->window());
+            break;
+        case StartupSequence::Step::Connection:
+            showConnWindow();
+            break;
+        case StartupSequence::Step::HelpPage:
+            // Last, once the sheets are through, so that the browser covers none of them.
+            Environment::openHelpPage();
+            startup.advance();
+            runStartupStep();
+            break;
+        case StartupSequence::Step::Done:
+            startingUp = false;
+            break;
+    }
+}
+
+void AppController::present(QWidget* dialog) {
+    const QRect screen =
+        mainWindow->screen() != nullptr ? mainWindow->screen()->availableGeometry() : QRect();
+    dialog->move(StartupSequence::centred(mainWindow->frameGeometry(),
+                                          dialog->frameGeometry().size(), screen)
+                     .topLeft());
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void AppController::updateWindowEnded(int returnCode) {
+    if (startingUp && startup.current() == StartupSequence::Step::Update) {
+        startup.advance(returnCode);
+    }
     // 1: an installer was started and the program is quitting.
     if (returnCode == 1) return;
     updateWinController->window()->hide();
-    showConnWindow();
+    if (startingUp) {
+        runStartupStep();
+    } else {
+        showConnWindow();
+    }
 }
 
 void AppController::showConnWindow() {
-    if (connWinController == nullptr)
+    if (connWinController == nullptr) {
         connWinController = new ConnectionWindowController(mainWindow.get());
+    }
     connWinController->showConnWindow([this](int code) { connectionWindowEnded(code); });
+    present(connWinController->window());
     connWinController->startPacketReceiver();
 }
 
 void AppController::connectionWindowEnded(int) {
+    if (startingUp && startup.current() == StartupSequence::Step::Connection) {
+        startup.advance();
+        // After this dialog's own ending is done.
+        QMetaObject::invokeMethod(
+            this, [this] { runStartupStep(); }, Qt::QueuedConnection);
+    }
     const std::optional<QMap<QString, QString>> info = connWinController->getServerInfo();
     if (info) {
         btnSync->setEnabled(true);

@@ -12,11 +12,13 @@
 
 #include "LibraryGuard.h"
 #include "NotificationCenter.h"
+#include "StartupSequence.h"
 #include "SyncListEditor.h"
 #include "SyncOutcome.h"
 #include "SyncResult.h"
 
 class ConnectionWindowController;
+class FeedbackReporter;
 class PlaylistListModel;
 class ProgWinController;
 class QLabel;
@@ -38,8 +40,12 @@ class AppController : public QObject {
 
     QMainWindow* window() const { return mainWindow.get(); }
 
-    // Title, the update sheet, then (unless an installer was started) the connection dialog.
-    void startUp();
+    // Title, then the start-up dialogs one at a time: the crash report offer (from reporter,
+    // when the sequence has one), the update sheet, then (unless an installer was started) the
+    // connection dialog, and the help page on a first launch. Each is centred on the main
+    // window and given the keyboard focus.
+    void startUp(StartupSequence sequence = StartupSequence(),
+                 FeedbackReporter* reporter = nullptr);
     void updateWindowEnded(int returnCode);
     void showConnWindow();
     void connectionWindowEnded(int returnCode);
@@ -102,6 +108,10 @@ class AppController : public QObject {
   private:
     void buildWindow();
     void reloadLists();
+    // Takes the start-up sequence's current step.
+    void runStartupStep();
+    // Centres a dialog just opened on the main window and gives it the keyboard focus.
+    void present(QWidget* dialog);
     // Reads the library LibraryLocator finds: where, whether it opened, its playlist names.
     static LibraryGuard::Reading readLibrary();
     // Takes a reading of the library into the lists and the notice.
@@ -137,6 +147,9 @@ class AppController : public QObject {
     UpdateWindowController* updateWinController = nullptr;
     ProgWinController* progController = nullptr;
     QMessageBox* sheet = nullptr;
+    StartupSequence startup{false, false};
+    bool startingUp = false;
+    FeedbackReporter* crashReporter = nullptr;
 
     std::mutex invokerMutex;
     std::unique_ptr<SyncInvoker> syncInvoker;

@@ -13,7 +13,13 @@
 #include <QSettings>
 #include <random>
 
+#include <QDesktopServices>
+#include <QDialog>
+#include <QUrl>
+
+#include "AppDelegate.h"
 #include "ConnectionWindowController.h"
+#include "FeedbackReporter.h"
 #include "PlaylistListModel.h"
 #include "ProgWinController.h"
 #include "RatingControl.h"
@@ -430,4 +436,92 @@ TEST_F(AppControllerTest, CancelDuringALargeFile) {
     EXPECT_EQ(device.commandLog(), commands);
 }
 
+// Catches the pages the program opens instead of starting a browser.
+class PageCatcher : public QObject {
+    Q_OBJECT
+  public:
+    PageCatcher() {
+        for (const char* scheme : {"http", "https"}) {
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+        }
+    }
+    ~PageCatcher() override {
+        for (const char* scheme : {"http", "https"}) {
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+        }
+    }
+    QList<QUrl> opened;
+  public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+// The dialogs on the screen now, by title.
+QStringList visibleDialogs() {
+    QStringList titles;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QDialog*>(widget) != nullptr && widget->isVisible()) {
+            titles << widget->windowTitle();
+        }
+    }
+    return titles;
+}
+
+TEST_F(AppControllerTest, StartUpShowsOneDialogAtATimeInOrder) {
+    // A first launch after a crash, with an update on offer.
+    testsupport::HttpFixture updates;
+    updates.answer("/apps/quillorymac/desktop/updates/update.xml",
+                   {200, "<?xml version=\"1.0\"?><update><version>99.0.0</version><source>" +
+                             updates.base() + "/p.deb</source></update>"});
+    qputenv("QUILLORY_UPDATE_SERVER", QByteArray::fromStdString(updates.base()));
+    testsupport::TempDir working;
+    working.write("running.marker", "1234");
+    FeedbackReporter reporter(QString::fromStdString(working.path().string()));
+    ASSERT_TRUE(reporter.previousRunCrashed());
+    PageCatcher pages;
+
+    AppController app;
+    app.window()->resize(800, 500);
+    app.window()->move(40, 30);
+    app.window()->show();
+    AppDelegate delegate(app, &reporter);
+    delegate.applicationDidFinishLaunching();
+    const QPoint centre = app.window()->frameGeometry().center();
+    auto centred = [&](QWidget* dialog) {
+        return (dialog->frameGeometry().center() - centre).manhattanLength() <= 4;
+    };
+
+    // The crash offer, alone, centred, with its buttons.
+    QMessageBox* offer = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) offer = box;
+    }
+    ASSERT_NE(offer, nullptr);
+    EXPECT_EQ(visibleDialogs(), QStringList{offer->windowTitle()});
+    EXPECT_TRUE(centred(offer));
+    EXPECT_EQ(offer->buttons().size(), 2);
+    EXPECT_TRUE(pages.opened.isEmpty());
+    press(offer, QStringLiteral("&Not Now"));
+
+    // Then the update sheet, alone, offering the update.
+    ASSERT_TRUE(waitFor([&] { return app.update() && app.update()->downloadEnabled(); }));
+    EXPECT_EQ(visibleDialogs(), QStringList{app.update()->window()->windowTitle()});
+    EXPECT_TRUE(centred(app.update()->window()));
+    EXPECT_TRUE(app.connection() == nullptr || !app.connection()->window()->isVisible());
+    app.update()->skip();
+
+    // Then the connection dialog, alone; the help page only once it has closed.
+    ASSERT_TRUE(
+        waitFor([&] { return app.connection() && app.connection()->window()->isVisible(); }));
+    EXPECT_EQ(visibleDialogs(), QStringList{app.connection()->window()->windowTitle()});
+    EXPECT_TRUE(centred(app.connection()->window()));
+    EXPECT_TRUE(pages.opened.isEmpty());
+    app.connection()->cancelConnectionWindow();
+    ASSERT_TRUE(waitFor([&] { return !pages.opened.isEmpty(); }));
+    EXPECT_EQ(pages.opened.size(), 1);
+    EXPECT_TRUE(visibleDialogs().isEmpty());
+    qunsetenv("QUILLORY_UPDATE_SERVER");
+}
+
 }  // namespace
+
+#include "AppControllerTest.moc"

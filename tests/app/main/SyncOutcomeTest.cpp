@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "LibraryGuard.h"
+#include "StartupSequence.h"
 
 namespace {
 
@@ -134,6 +135,38 @@ TEST(SyncOutcomeTest, SheetsAndWhatTheirButtonsMean) {
         EXPECT_EQ(SyncOutcome::afterSheet(p.context, p.code), p.next)
             << p.context.toStdString() << " " << p.code;
     }
+}
+
+TEST(StartupSequenceTest, OneDialogAtATimeInOrder) {
+    using Step = StartupSequence::Step;
+    const struct {
+        bool firstLaunch, crashed;
+        int updateCode;
+        std::vector<Step> steps;
+    } cases[] = {
+        {false, false, 0, {Step::Update, Step::Connection, Step::Done}},
+        {false, true, 0, {Step::CrashOffer, Step::Update, Step::Connection, Step::Done}},
+        {true,
+         true,
+         0,
+         {Step::CrashOffer, Step::Update, Step::Connection, Step::HelpPage, Step::Done}},
+        {true, false, 1, {Step::Update, Step::Done}},  // an installer started: the program quits
+    };
+    for (const auto& c : cases) {
+        StartupSequence sequence(c.firstLaunch, c.crashed);
+        std::vector<Step> seen{sequence.current()};
+        while (seen.back() != Step::Done && seen.size() < 10) {
+            seen.push_back(sequence.advance(seen.back() == Step::Update ? c.updateCode : 0));
+        }
+        EXPECT_EQ(seen, c.steps) << c.firstLaunch << c.crashed << c.updateCode;
+    }
+
+    const QRect screen(0, 0, 1000, 700);
+    EXPECT_EQ(StartupSequence::centred({100, 100, 600, 400}, {200, 100}, screen),
+              QRect(300, 250, 200, 100));
+    // A main window half off the screen: the dialog stays on it.
+    EXPECT_EQ(StartupSequence::centred({-500, 600, 600, 400}, {200, 100}, screen),
+              QRect(0, 600, 200, 100));
 }
 
 }  // namespace
