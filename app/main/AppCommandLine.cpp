@@ -29,3 +29,11 @@ std::optional<QString> AppCommandLine::answer(const QStringList& arguments) {
     }
     return std::nullopt;
 }
+
+QString AppCommandLine::about() {
+    return QStringLiteral(
+               "QuilloryMac %1\n\nSyncs playlists of your music library to an Android phone "
+               "over Wi-Fi.\n\nLicence: %2\nHome page: %3")
+        .arg(QStringLiteral(QUILLORY_VERSION), QStringLiteral(QUILLORY_LICENCE),
+             QStringLiteral(QUILLORY_HELP_PAGE));
+}

@@ -12,4 +12,6 @@ class AppCommandLine {
     static std::optional<QString> answer(const QStringList& arguments);
     static QString version();
     static QString help();
+    // Help > About's text: version, licence and home page.
+    static QString about();
 };

@@ -1,9 +1,11 @@
 #include "AppController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
@@ -11,8 +13,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "AppCommandLine.h"
 #include "ConnectionWindowController.h"
 #include "Environment.h"
 #include "FeedbackReporter.h"
@@ -27,7 +31,8 @@
 
 namespace {
 const char* const kSyncListKey = "synclist";
-}
+const char* const kGeometryKey = "window/geometry";
+}  // namespace
 
 AppController::AppController()
     : mainWindow(std::make_unique<QMainWindow>()),
@@ -64,6 +69,7 @@ QString AppController::libraryNoticeText() const {
 }
 
 AppController::~AppController() {
+    saveGeometry();
     if (syncThread.joinable()) syncThread.join();
 }
 
@@ -107,7 +113,7 @@ void AppController::buildWindow() {
     auto* addButton = new QPushButton(tr("&Add >"));
     auto* addAllButton = new QPushButton(tr("Add A&ll >>"));
     auto* removeButton = new QPushButton(tr("< &Remove"));
-    auto* removeAllButton = new QPushButton(tr("<< Remove All"));
+    auto* removeAllButton = new QPushButton(tr("<< Remo&ve All"));
     auto* middle = new QVBoxLayout;
     middle->addStretch();
     for (QPushButton* button : {addButton, addAllButton, removeButton, removeAllButton}) {
@@ -130,8 +136,8 @@ void AppController::buildWindow() {
     tfVersionInfo->setWordWrap(true);
     ratingLabel = new QLabel(tr("Rate the device app:"));
     rating = new RatingControl;
-    auto* helpButton = new QPushButton(tr("Help"));
-    auto* feedbackButton = new QPushButton(tr("Feedback..."));
+    auto* helpButton = new QPushButton(tr("Hel&p"));
+    auto* feedbackButton = new QPushButton(tr("Fee&dback..."));
     btnSync = new QPushButton(tr("&Sync"));
     btnSync->setDefault(true);
     btnSync->setEnabled(false);
@@ -160,13 +166,26 @@ void AppController::buildWindow() {
     layout->addLayout(bottom);
 
     QMenu* file = window.menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("Choose Music Library File..."), this, [this] { chooseLibrary(false); });
-    file->addAction(tr("Choose Playlist Folder..."), this, [this] { chooseLibrary(true); });
+    file->addAction(tr("Choose Music &Library File..."), this, [this] { chooseLibrary(false); });
+    file->addAction(tr("Choose &Playlist Folder..."), this, [this] { chooseLibrary(true); });
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
     QMenu* help = window.menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("QuilloryMac Help"), this, &AppController::openHelp);
-    help->addAction(tr("Send Feedback..."), this, &AppController::feedback);
+    help->addAction(tr("QuilloryMac &Help"), QKeySequence::HelpContents, this,
+                    &AppController::openHelp);
+    help->addAction(tr("Send &Feedback..."), this, &AppController::feedback);
+    help->addSeparator();
+    help->addAction(tr("&About QuilloryMac"), this, &AppController::about);
+
+    // Keys of the lists: Delete takes the selected playlists out of the sync list; Enter or a
+    // double-click moves a playlist to the other list.
+    syncTv->installEventFilter(this);
+    connect(sourceTv, &QListView::activated, this, [this] { add(); });
+    connect(syncTv, &QListView::activated, this, [this] { remove(); });
+
+    // The window comes back where and as large as it was left.
+    window.restoreGeometry(QSettings().value(QLatin1String(kGeometryKey)).toByteArray());
+    window.installEventFilter(this);
 
     connect(connectButton, &QPushButton::clicked, this, &AppController::showConnWindow);
     connect(addButton, &QPushButton::clicked, this, &AppController::add);
@@ -529,6 +548,30 @@ void AppController::ratingSheetDidEnd(int returnCode) {
     if (returnCode == 1) Environment::sharedEnv().openAppRatingPage();
 }
 
+void AppController::saveGeometry() {
+    QSettings().setValue(QLatin1String(kGeometryKey), mainWindow->saveGeometry());
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mainWindow.get() && event->type() == QEvent::Close) saveGeometry();
+    if (watched == syncTv && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        remove();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppController::about() {
+    auto* box = new QMessageBox(QMessageBox::Information, tr("About QuilloryMac"),
+                                AppCommandLine::about(), QMessageBox::Ok, mainWindow.get());
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    aboutBox = box;
+    box->open();
+}
+
 void AppController::openHelp() {
     Environment::openHelpPage();
 }
@@ -538,10 +581,13 @@ void AppController::feedback() {
 }
 
 void AppController::chooseLibrary(bool folder) {
+    QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (music.isEmpty()) music = QDir::homePath();
     const QString path =
-        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"))
+        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"),
+                                                   music)
                : QFileDialog::getOpenFileName(mainWindow.get(), tr("Choose a Music Library File"),
-                                              QString(), tr("Music library (*.xml)"));
+                                              music, tr("Music library (*.xml)"));
     if (path.isEmpty()) return;
     LibraryLocator::choose(path);
     showLibrary(readLibrary());

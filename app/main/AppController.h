@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 #include <QMap>
+#include <QMessageBox>
+#include <QPointer>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,6 +75,8 @@ class AppController : public QObject {
     void ratingClick(int value);
     void ratingSheetDidEnd(int returnCode);
     void openHelp();
+    // Help > About: version, licence and home page.
+    void about();
     void feedback();
     // Lets the user pick a Library.xml or a playlist folder; kept in the settings.
     void chooseLibrary(bool folder);
@@ -99,6 +103,7 @@ class AppController : public QObject {
     QString libraryNoticeText() const;
     // The result or rating sheet now open, or null.
     QMessageBox* openSheet() const { return sheet; }
+    QMessageBox* aboutSheet() const { return aboutBox; }
 
   signals:
     void syncEnded(const SyncResult& result);
@@ -106,6 +111,8 @@ class AppController : public QObject {
     void syncHeldBack(LibraryGuard::Verdict verdict);
 
   private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void saveGeometry();
     void buildWindow();
     void reloadLists();
     // Takes the start-up sequence's current step.
@@ -147,6 +154,7 @@ class AppController : public QObject {
     UpdateWindowController* updateWinController = nullptr;
     ProgWinController* progController = nullptr;
     QMessageBox* sheet = nullptr;
+    QPointer<QMessageBox> aboutBox;
     StartupSequence startup{false, false};
     bool startingUp = false;
     FeedbackReporter* crashReporter = nullptr;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -19,6 +20,7 @@
 
 #include "AppDelegate.h"
 #include "ConnectionWindowController.h"
+#include "Environment.h"
 #include "FeedbackReporter.h"
 #include "PlaylistListModel.h"
 #include "ProgWinController.h"
@@ -434,6 +436,59 @@ TEST_F(AppControllerTest, CancelDuringALargeFile) {
     EXPECT_FALSE(app.progress()->isVisible());  // no new sync started
     EXPECT_TRUE(waitFor([&] { return app.syncButton()->isEnabled(); }));
     EXPECT_EQ(device.commandLog(), commands);
+}
+
+TEST_F(AppControllerTest, DesktopConventions) {
+    // Every button and menu item has a mnemonic; F1 is help.
+    {
+        AppController app;
+        for (QPushButton* button : app.window()->findChildren<QPushButton*>()) {
+            EXPECT_TRUE(button->text().contains(QLatin1Char('&'))) << button->text().toStdString();
+        }
+        bool f1 = false;
+        for (QAction* action : app.window()->findChildren<QAction*>()) {
+            if (action->isSeparator() || action->menu() != nullptr || action->text().isEmpty())
+                continue;
+            EXPECT_TRUE(action->text().contains(QLatin1Char('&'))) << action->text().toStdString();
+            f1 = f1 || action->shortcut() == QKeySequence(Qt::Key_F1);
+        }
+        EXPECT_TRUE(f1);
+
+        // Enter (or a double-click) moves a playlist to the other list; Delete removes the
+        // selected ones from the sync list.
+        auto key = [](QWidget* to, int code) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+            QApplication::sendEvent(to, &press);
+        };
+        app.window()->show();
+        app.sourceView()->setCurrentIndex(app.sourceModel()->index(2));
+        key(app.sourceView(), Qt::Key_Return);
+        app.sourceView()->setCurrentIndex(app.sourceModel()->index(0));
+        key(app.sourceView(), Qt::Key_Return);
+        EXPECT_EQ(app.lists().syncPlaylist(),
+                  (QStringList{QStringLiteral("Café Nights"), QStringLiteral("Morning Mix")}));
+        app.syncView()->setFocus();
+        app.syncView()->setCurrentIndex(app.syncModel()->index(0));
+        key(app.syncView(), Qt::Key_Delete);
+        EXPECT_EQ(app.lists().syncPlaylist(), QStringList{QStringLiteral("Morning Mix")});
+        app.syncView()->setCurrentIndex(app.syncModel()->index(0));
+        key(app.syncView(), Qt::Key_Return);
+        EXPECT_TRUE(app.lists().syncPlaylist().isEmpty());
+
+        // Help > About names the version, the licence and the home page.
+        app.about();
+        ASSERT_NE(app.aboutSheet(), nullptr);
+        EXPECT_TRUE(app.aboutSheet()->text().contains(Environment::sharedEnv().getAppVersion()));
+        EXPECT_TRUE(app.aboutSheet()->text().contains(QStringLiteral("Licence: ")));
+        EXPECT_TRUE(app.aboutSheet()->text().contains(Environment::helpPage()));
+        app.aboutSheet()->close();
+
+        app.window()->setGeometry(70, 60, 640, 420);
+        app.window()->close();
+    }
+    // The window comes back where and as large as it was left.
+    AppController again;
+    EXPECT_EQ(again.window()->size(), QSize(640, 420));
 }
 
 // Catches the pages the program opens instead of starting a browser.

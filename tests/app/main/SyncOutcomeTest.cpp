@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AppCommandLine.h"
 #include "LibraryGuard.h"
 #include "StartupSequence.h"
 
@@ -167,6 +168,16 @@ TEST(StartupSequenceTest, OneDialogAtATimeInOrder) {
     // A main window half off the screen: the dialog stays on it.
     EXPECT_EQ(StartupSequence::centred({-500, 600, 600, 400}, {200, 100}, screen),
               QRect(0, 600, 200, 100));
+}
+
+TEST(AppCommandLineTest, AnswersWithoutAWindow) {
+    EXPECT_EQ(AppCommandLine::answer({QStringLiteral("--version")}), AppCommandLine::version());
+    EXPECT_EQ(AppCommandLine::answer(
+                  {QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--help")}),
+              AppCommandLine::help());
+    EXPECT_FALSE(AppCommandLine::answer({}).has_value());
+    EXPECT_FALSE(AppCommandLine::answer({QStringLiteral("-style"), QStringLiteral("fusion")}));
+    EXPECT_TRUE(AppCommandLine::version().startsWith(QStringLiteral("QuilloryMac ")));
 }
 
 }  // namespace
