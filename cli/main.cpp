@@ -16,6 +16,7 @@
 #include "ConnectionAttempt.h"
 #include "DiscoveryReceiver.h"
 #include "Environment.h"
+#include "LibraryGuard.h"
 #include "LibraryLocator.h"
 #include "MusicLibrary.h"
 #include "MusicProvider.h"
@@ -113,20 +114,25 @@ int main(int argc, char** argv) {
     FILE* errors = fdopen(realStderr, "w");
     setvbuf(errors, nullptr, _IONBF, 0);
 
-    const QString libraryPath =
-        options->library.isEmpty() ? LibraryLocator::locate() : options->library;
-    if (libraryPath.isEmpty()) {
-        say(errors,
-            QStringLiteral("quillory-sync: no music library found; name one with --library"));
+    // Every library problem is an error before anything is sent: a sync without the library's
+    // playlists would delete from the device every track they hold.
+    LibraryGuard::Reading reading;
+    reading.path = options->library.isEmpty() ? LibraryLocator::locate() : options->library;
+    if (reading.path.isEmpty()) {
+        say(errors, QStringLiteral("quillory-sync: no music library found; name one with "
+                                   "--library. Nothing was sent."));
         return 2;
     }
-    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(libraryPath);
-    if (!library) {
-        say(errors,
-            QStringLiteral("quillory-sync: cannot open the music library %1").arg(libraryPath));
+    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(reading.path);
+    reading.opened = library != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(library.get());
+    if (!reading.opened) {
+        say(errors, QStringLiteral("quillory-sync: cannot read the music library %1. Nothing was "
+                                   "sent.")
+                        .arg(reading.path));
         return 2;
     }
-    const QStringList available = MusicProvider::getPlaylistNames(library.get());
+    const QStringList& available = reading.names;
     if (options->action == CliOptions::Action::ListPlaylists) {
         for (const QString& name : available) say(stdout, name);
         return 0;
@@ -134,12 +140,23 @@ int main(int argc, char** argv) {
 
     QStringList chosen;
     for (const QString& name : options->all ? available : options->playlists) {
-        if (!available.contains(name)) {
-            say(errors,
-                QStringLiteral("quillory-sync: the library has no playlist \"%1\"").arg(name));
-            return 2;
-        }
         if (!chosen.contains(name)) chosen << name;
+    }
+    if (chosen.isEmpty()) {
+        say(errors, QStringLiteral("quillory-sync: the music library %1 has no playlists. Nothing "
+                                   "was sent.")
+                        .arg(reading.path));
+        return 2;
+    }
+    // The command line cannot be asked: a name the library lacks is an error, never a removal.
+    const LibraryGuard::Decision decision = LibraryGuard::beforeSync(reading, chosen, {});
+    if (decision.verdict != LibraryGuard::Verdict::Go) {
+        QStringList quoted;
+        for (const QString& name : decision.missing) quoted << QStringLiteral("\"%1\"").arg(name);
+        say(errors,
+            QStringLiteral("quillory-sync: the library has no playlist %1. Nothing was sent.")
+                .arg(quoted.join(QStringLiteral(", "))));
+        return 2;
     }
 
     std::optional<QMap<QString, QString>> serverInfo;
@@ -178,6 +195,7 @@ int main(int argc, char** argv) {
         say(errors, QStringLiteral("quillory-sync: %1: %2").arg(result.type(), result.message()));
         return exitCodeFor(result.type());
     }
+    say(stdout, QStringLiteral("Summary: ") + result.summaryLine());
     if (result.declinedFiles.isEmpty()) {
         say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")
                         .arg(tracks.size())

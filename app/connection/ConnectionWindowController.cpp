@@ -10,18 +10,30 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-
-#include "SheetDialog.h"
+#include <thread>
 
 #include "ConnectionAttempt.h"
 #include "DiscoveryReceiver.h"
+#include "SheetDialog.h"
 
+namespace {
+enum View { kForm = 0, kProgress = 1, kError = 2 };
+}  // namespace
 
 ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
-    : QObject(mainWindow), mainWindow(mainWindow) {
-    connectionWindow = new SheetDialog(mainWindow, [this] { cancelConnectionWindow(); });
+    : QObject(mainWindow), mainWindow(mainWindow), relay(std::make_shared<Relay>()) {
+    relay->owner = this;
+    // Escape while connecting abandons the attempt, as Cancel does; elsewhere it closes.
+    connectionWindow = new SheetDialog(mainWindow, [this] {
+        if (currentView_->currentIndex() == kProgress) {
+            cancelAttempt();
+        } else {
+            cancelConnectionWindow();
+        }
+    });
     connectionWindow->setWindowTitle(tr("Connect to your Android device"));
     connectionWindow->setWindowModality(Qt::WindowModal);
     connectionWindow->setMinimumSize(620, 300);
@@ -34,26 +46,38 @@ ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
     ipField->setPlaceholderText(QStringLiteral("192.168.1.20"));
     portField = new QLineEdit;
     portField->setPlaceholderText(QStringLiteral("5051"));
-    connectButton = new QPushButton(tr("Connect"));
+    connectButton = new QPushButton(tr("C&onnect"));
     connectButton->setDefault(true);
-    auto* close = new QPushButton(tr("Close"));
+    auto* close = new QPushButton(tr("C&lose"));
     close->setAutoDefault(false);
     tvDetectedServers = new QListWidget;
     tvDetectedServers->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvDetectedServers->setToolTip(tr("Double-click a device to connect to it"));
+    lastDevice = new QLabel;
+    lastDevice->setTextFormat(Qt::PlainText);
+    lastDevice->setWordWrap(true);
+    lastDevice->hide();
+    auto* ipLabel = new QLabel(tr("&IP address:"));
+    ipLabel->setBuddy(ipField);
+    auto* portLabel = new QLabel(tr("&Port:"));
+    portLabel->setBuddy(portField);
     auto* fields = new QFormLayout;
-    fields->addRow(tr("IP address:"), ipField);
-    fields->addRow(tr("Port:"), portField);
+    fields->addRow(ipLabel, ipField);
+    fields->addRow(portLabel, portField);
     auto* formButtons = new QHBoxLayout;
     formButtons->addStretch();
     formButtons->addWidget(close);
     formButtons->addWidget(connectButton);
     auto* left = new QVBoxLayout;
     left->addWidget(connectMessage);
+    left->addWidget(lastDevice);
     left->addLayout(fields);
     left->addStretch();
     left->addLayout(formButtons);
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(tr("Detected devices:")));
+    auto* detectedLabel = new QLabel(tr("&Detected devices:"));
+    detectedLabel->setBuddy(tvDetectedServers);
+    right->addWidget(detectedLabel);
     right->addWidget(tvDetectedServers);
     auto* formLayout = new QHBoxLayout(form);
     formLayout->addLayout(left, 3);
@@ -68,18 +92,24 @@ ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
     progressLayout->addWidget(new QLabel(tr("Connecting to the device...")));
     progressLayout->addWidget(progressIndic);
     progressLayout->addStretch();
+    cancelButton = new QPushButton(tr("&Cancel"));
+    auto* progressButtons = new QHBoxLayout;
+    progressButtons->addStretch();
+    progressButtons->addWidget(cancelButton);
+    progressLayout->addLayout(progressButtons);
 
     // The error view.
     auto* error = new QWidget;
     textField = new QLabel;
     textField->setTextFormat(Qt::PlainText);
     textField->setWordWrap(true);
-    auto* back = new QPushButton(tr("Back"));
-    auto* errorClose = new QPushButton(tr("Close"));
+    backButton = new QPushButton(tr("&Back"));
+    auto* errorClose = new QPushButton(tr("C&lose"));
+    errorClose->setAutoDefault(false);
     auto* errorButtons = new QHBoxLayout;
     errorButtons->addStretch();
     errorButtons->addWidget(errorClose);
-    errorButtons->addWidget(back);
+    errorButtons->addWidget(backButton);
     auto* errorLayout = new QVBoxLayout(error);
     errorLayout->addWidget(new QLabel(tr("Could not connect:")));
     errorLayout->addWidget(textField);
@@ -99,18 +129,22 @@ ConnectionWindowController::ConnectionWindowController(QWidget* mainWindow)
                      &ConnectionWindowController::cancelConnectionWindow);
     QObject::connect(errorClose, &QPushButton::clicked, this,
                      &ConnectionWindowController::cancelConnectionWindow);
-    QObject::connect(back, &QPushButton::clicked, this, &ConnectionWindowController::showInputForm);
+    QObject::connect(backButton, &QPushButton::clicked, this,
+                     &ConnectionWindowController::showInputForm);
+    QObject::connect(cancelButton, &QPushButton::clicked, this,
+                     &ConnectionWindowController::cancelAttempt);
     QObject::connect(tvDetectedServers, &QListWidget::itemSelectionChanged, this,
                      &ConnectionWindowController::tableSelectionChanged);
+    // Double-click (or Enter) on a detected device connects to it.
+    QObject::connect(tvDetectedServers, &QListWidget::itemActivated, this,
+                     &ConnectionWindowController::detectedActivated);
 }
 
 ConnectionWindowController::~ConnectionWindowController() {
     stopPacketReceiver();
-    joinAttempt();
-}
-
-void ConnectionWindowController::joinAttempt() {
-    if (attempt.joinable()) attempt.join();
+    // Attempts still running find no owner when they end; nothing here waits for them.
+    const std::lock_guard<std::mutex> lock(relay->mutex);
+    relay->owner = nullptr;
 }
 
 void ConnectionWindowController::showConnWindow(std::function<void(int)> callback) {
@@ -119,12 +153,48 @@ void ConnectionWindowController::showConnWindow(std::function<void(int)> callbac
     connectMessage->setText(QLatin1String(kTypeMessage));
     detectedServers.clear();
     reloadDetections();
+    // The device connected last is offered: its address fills empty fields.
+    const QSettings settings;
+    const QString lastHost = settings.value(QLatin1String(kLastHostKey)).toString();
+    const QString lastPort = settings.value(QLatin1String(kLastPortKey)).toString();
+    if (!lastHost.isEmpty()) {
+        lastDevice->setText(
+            tr("Last connected: %1 at %2 port %3")
+                .arg(settings.value(QLatin1String(kLastNameKey)).toString(), lastHost, lastPort));
+        lastDevice->show();
+        if (ipField->text().isEmpty() && portField->text().isEmpty()) {
+            ipField->setText(lastHost);
+            portField->setText(lastPort);
+        }
+    }
     connectionWindow->open();
-    ipField->setFocus();
+    connectionWindow->activateWindow();
+    if (ipField->text().isEmpty()) {
+        ipField->setFocus();
+    } else {
+        connectButton->setFocus();
+    }
+}
+
+void ConnectionWindowController::showView(int index) {
+    currentView_->setCurrentIndex(index);
+    // Enter presses the button of the view shown: Connect on the form, Cancel while
+    // connecting, Back on the error view.
+    QPushButton* defaultButton = index == kForm       ? connectButton
+                                 : index == kProgress ? cancelButton
+                                                      : backButton;
+    for (QPushButton* button : {connectButton, cancelButton, backButton}) {
+        button->setDefault(button == defaultButton);
+    }
+    if (index != kForm) defaultButton->setFocus();
 }
 
 void ConnectionWindowController::showInputForm() {
-    currentView_->setCurrentIndex(0);
+    showView(kForm);
+}
+
+QString ConnectionWindowController::lastDeviceText() const {
+    return lastDevice->isVisibleTo(connectionWindow) ? lastDevice->text() : QString();
 }
 
 QString ConnectionWindowController::instruction() const {
@@ -163,36 +233,67 @@ void ConnectionWindowController::connectToDevice() {
         emit addressRejected(message);
         return;
     }
-    // One attempt per Connect: the form (and its button) is gone until this one has ended.
-    joinAttempt();
-    currentView_->setCurrentIndex(1);
-    // The destructor joins the attempt, so the controller outlives the thread; the result is
-    // queued to the main thread, and dropped there should the controller be gone by then.
-    attempt = std::thread([this, ip, port] {
+    // Each attempt is numbered; only the current one's answer counts. The thread is left to
+    // end by itself (the engine's own time-outs bound it) and never joined.
+    const int id = ++attemptsStarted;
+    currentAttempt = id;
+    showView(kProgress);
+    std::thread([shared = relay, id, ip, port] {
         std::optional<QMap<QString, QString>> info;
         const StringPair result = ConnectionAttempt::run(ip, port, info);
-        QMetaObject::invokeMethod(
-            this, [this, result, info] { serverConnectionResult(result, info); },
-            Qt::QueuedConnection);
-    });
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        if (ConnectionWindowController* owner = shared->owner) {
+            // Posted while the owner is known to live; Qt drops the event if it goes first.
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, id, result, info, ip, port] {
+                    owner->attemptEnded(id, result, info, ip, port);
+                },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void ConnectionWindowController::cancelAttempt() {
+    currentAttempt = 0;
+    if (currentView_->currentIndex() == kProgress) showInputForm();
+}
+
+void ConnectionWindowController::attemptEnded(int id, const StringPair& result,
+                                              const std::optional<QMap<QString, QString>>& info,
+                                              const QString& host, const QString& port) {
+    if (id != currentAttempt) {
+        emit abandonedAnswerIgnored(result.key.value_or(QString()));
+        return;
+    }
+    currentAttempt = 0;
+    serverConnectionResult(result, info, host, port);
 }
 
 void ConnectionWindowController::serverConnectionResult(
-    const StringPair& result, const std::optional<QMap<QString, QString>>& info) {
+    const StringPair& result, const std::optional<QMap<QString, QString>>& info,
+    const QString& host, const QString& port) {
     diction = info;
     const QString code = result.key.value_or(QString());
     if (code == QLatin1String("success")) {
-        connectedIP = ipField->text();
-        connectedPort = portField->text();
+        connectedIP = host;
+        connectedPort = port;
+        QSettings settings;
+        settings.setValue(QLatin1String(kLastHostKey), host);
+        settings.setValue(QLatin1String(kLastPortKey), port);
+        settings.setValue(QLatin1String(kLastNameKey),
+                          info ? info->value(QStringLiteral("devicename")) : QString());
         cancelConnectionWindow();
     } else {
-        currentView_->setCurrentIndex(2);
+        showView(kError);
         textField->setText(result.value.value_or(QString()));
     }
     emit attemptFinished(code);
 }
 
 void ConnectionWindowController::cancelConnectionWindow() {
+    // A closed dialog has no attempt: one still running is abandoned.
+    currentAttempt = 0;
     const bool wasOpen = connectionWindow->isVisible();
     connectionWindow->done(0);
     connectionWindow->hide();
@@ -236,11 +337,20 @@ void ConnectionWindowController::reloadDetections() {
     const QSignalBlocker quiet(tvDetectedServers);
     tvDetectedServers->clear();
     for (const ServerPacket& packet : detectedServers) {
-        auto* row = new QListWidgetItem(packet.description(), tvDetectedServers);
-        row->setToolTip(QStringLiteral("%1:%2").arg(packet.host.value_or(QString()),
-                                                    packet.port.value_or(QString())));
+        // The address beside the name tells two phones of one model apart.
+        const QString address = QStringLiteral("%1:%2").arg(packet.host.value_or(QString()),
+                                                            packet.port.value_or(QString()));
+        auto* row = new QListWidgetItem(
+            QStringLiteral("%1 \u2014 %2").arg(packet.description(), address), tvDetectedServers);
+        row->setToolTip(address);
     }
-    if (selected >= 0 && selected < tvDetectedServers->count()) tvDetectedServers->setCurrentRow(selected);
+    if (selected >= 0 && selected < tvDetectedServers->count())
+        tvDetectedServers->setCurrentRow(selected);
+}
+
+void ConnectionWindowController::detectedActivated() {
+    tableSelectionChanged();
+    if (currentView_->currentIndex() == kForm && !ipField->text().isEmpty()) connectToDevice();
 }
 
 void ConnectionWindowController::tableSelectionChanged() {

@@ -11,22 +11,13 @@
 
 #include "LibraryLocator.h"
 #include "MusicLibrary.h"
+#include "PrivateFolder.h"
 #include "TrackFile.h"
 #include "TrackInfoCache.h"
 
 Q_LOGGING_CATEGORY(lcLibrary, "quillory.library")
 
 namespace {
-
-std::unique_ptr<MusicLibrary> openLocated() {
-    const QString path = LibraryLocator::locate();
-    if (path.isEmpty()) {
-        qCWarning(lcLibrary) << "No music library found; set one in the program or with"
-                             << "QUILLORY_LIBRARY";
-        return nullptr;
-    }
-    return MusicLibrary::open(path);
-}
 
 QString playlistList(const std::vector<LibraryPlaylist>& playlists) {
     QStringList names;
@@ -61,8 +52,19 @@ QByteArray toJpeg(const QByteArray& image) {
 
 }  // namespace
 
+std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path) {
+    const QString located = LibraryLocator::locate();
+    if (path != nullptr) *path = located;
+    if (located.isEmpty()) {
+        qCWarning(lcLibrary) << "No music library found; set one in the program or with"
+                             << "QUILLORY_LIBRARY";
+        return nullptr;
+    }
+    return MusicLibrary::open(located);
+}
+
 QString MusicProvider::artFolder() {
-    return QDir::tempPath() + QStringLiteral("/quillory");
+    return PrivateFolder::path();
 }
 
 QString MusicProvider::_sanitizeFileNameString(QString text) {
@@ -96,10 +98,8 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
 
 std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
     const MusicLibrary* library, const QStringList& names, const QString& trackCacheFile) {
-    const QString folder = artFolder();
-    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
-        qCWarning(lcLibrary).noquote() << "Error: Create folder failed" << folder;
-    }
+    // "" when the folder cannot be used (logged): the tracks then go without art.
+    const QString folder = PrivateFolder::ensure(artFolder());
     if (library == nullptr) return std::nullopt;
     const std::vector<LibraryPlaylist> playlists = library->allPlaylists();
     qCInfo(lcLibrary).noquote() << "Playlists -" << playlistList(playlists);
@@ -167,7 +167,8 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
                     source = TrackInfoCache::digest(image);
                 }
                 const QString target = folder + QLatin1Char('/') + artName;
-                if (!source.isEmpty() && cache && cache->artSource(artName) == source &&
+                if (!folder.isEmpty() && !source.isEmpty() && cache &&
+                    cache->artSource(artName) == source &&
                     QFileInfo(target).isFile()) {
                     record.sourceArt = target;
                     exported.insert(artName, target);
@@ -177,11 +178,9 @@ std::optional<QList<ITunesMediaFileObc>> MusicProvider::getMusicMediaFiles(
                         qCDebug(lcLibrary) << "artwork wa nil";
                     } else {
                         const QByteArray jpeg = toJpeg(image);
-                        QFile art(target);
-                        if (!jpeg.isEmpty() &&
-                            art.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                            art.write(jpeg) == jpeg.size()) {
-                            record.sourceArt = art.fileName();
+                        if (!folder.isEmpty() && !jpeg.isEmpty() &&
+                            PrivateFolder::writeFile(folder, artName, jpeg)) {
+                            record.sourceArt = target;
                             exported.insert(artName, record.sourceArt);
                             if (cache) cache->setArtSource(artName, source);
                         }

@@ -1,19 +1,23 @@
 // Reads the music library for the rest of the program: the playlist names, and the track
-// records of chosen playlists with their album art exported as JPEG files to the folder
-// "quillory" in the temporary folder. Holds no state; any thread.
+// records of chosen playlists with their album art exported as JPEG files to the user's private
+// folder "quillory" (PrivateFolder). Holds no state; any thread.
 #pragma once
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "ITunesMediaFileObc.h"
-
-class MusicLibrary;
+#include "MusicLibrary.h"
 
 class MusicProvider {
   public:
+    // Opens the library LibraryLocator finds; null (logged) when there is none or it cannot be
+    // read. path, when given, receives where it was looked for ("" when nowhere).
+    static std::unique_ptr<MusicLibrary> openLocated(QString* path = nullptr);
+
     // Every playlist name of the library LibraryLocator finds, in library order, duplicates
     // kept; empty when it cannot be opened.
     static QStringList getPlaylistNames();
@@ -32,6 +36,6 @@ class MusicProvider {
 
     // The text with each of / \ ? % * | " < > : replaced by "_".
     static QString _sanitizeFileNameString(QString text);
-    // The art folder: the temporary folder + "/quillory".
+    // The art folder: PrivateFolder::path().
     static QString artFolder();
 };

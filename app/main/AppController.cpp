@@ -1,17 +1,22 @@
 #include "AppController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "AppCommandLine.h"
 #include "ConnectionWindowController.h"
 #include "Environment.h"
 #include "FeedbackReporter.h"
@@ -26,21 +31,45 @@
 
 namespace {
 const char* const kSyncListKey = "synclist";
-}
+const char* const kGeometryKey = "window/geometry";
+}  // namespace
 
 AppController::AppController()
     : mainWindow(std::make_unique<QMainWindow>()),
-      editor(MusicProvider::getPlaylistNames(),
-             QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
+      library(readLibrary()),
+      editor(library.names, QSettings().value(QLatin1String(kSyncListKey)).toStringList()),
       updates(QStringLiteral("update"), [this](const Notification& n) { syncNotification(n); }),
       cancels(QStringLiteral("cancel"),
               [this](const Notification& n) { cancelRequestNotification(n); }) {
     buildWindow();
     Environment::sharedEnv();
     showRating(false);
+    showLibrary(library);
+}
+
+LibraryGuard::Reading AppController::readLibrary() {
+    LibraryGuard::Reading reading;
+    const std::unique_ptr<MusicLibrary> opened = MusicProvider::openLocated(&reading.path);
+    reading.opened = opened != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(opened.get());
+    return reading;
+}
+
+void AppController::showLibrary(const LibraryGuard::Reading& reading) {
+    library = reading;
+    editor.setPlaylistNames(reading.names);
+    const QString notice = LibraryGuard::notice(reading);
+    libraryNotice->setText(notice);
+    libraryNotice->setVisible(!notice.isEmpty());
+    reloadLists();
+}
+
+QString AppController::libraryNoticeText() const {
+    return libraryNotice->text();
 }
 
 AppController::~AppController() {
+    saveGeometry();
     if (syncThread.joinable()) syncThread.join();
 }
 
@@ -84,7 +113,7 @@ void AppController::buildWindow() {
     auto* addButton = new QPushButton(tr("&Add >"));
     auto* addAllButton = new QPushButton(tr("Add A&ll >>"));
     auto* removeButton = new QPushButton(tr("< &Remove"));
-    auto* removeAllButton = new QPushButton(tr("<< Remove All"));
+    auto* removeAllButton = new QPushButton(tr("<< Remo&ve All"));
     auto* middle = new QVBoxLayout;
     middle->addStretch();
     for (QPushButton* button : {addButton, addAllButton, removeButton, removeAllButton}) {
@@ -107,8 +136,8 @@ void AppController::buildWindow() {
     tfVersionInfo->setWordWrap(true);
     ratingLabel = new QLabel(tr("Rate the device app:"));
     rating = new RatingControl;
-    auto* helpButton = new QPushButton(tr("Help"));
-    auto* feedbackButton = new QPushButton(tr("Feedback..."));
+    auto* helpButton = new QPushButton(tr("Hel&p"));
+    auto* feedbackButton = new QPushButton(tr("Fee&dback..."));
     btnSync = new QPushButton(tr("&Sync"));
     btnSync->setDefault(true);
     btnSync->setEnabled(false);
@@ -120,20 +149,43 @@ void AppController::buildWindow() {
     bottom->addWidget(feedbackButton);
     bottom->addWidget(btnSync);
 
+    // Says plainly when the library cannot be read, and what to do about it.
+    libraryNotice = new QLabel;
+    libraryNotice->setTextFormat(Qt::PlainText);
+    libraryNotice->setWordWrap(true);
+    libraryNotice->setFrameShape(QFrame::StyledPanel);
+    libraryNotice->setMargin(6);
+    libraryNotice->setStyleSheet(QStringLiteral("QLabel { color: #8a1c1c; font-weight: bold; }"));
+    libraryNotice->hide();
+
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(device);
+    layout->addWidget(libraryNotice);
     layout->addLayout(lists, 1);
     layout->addWidget(tfVersionInfo);
     layout->addLayout(bottom);
 
     QMenu* file = window.menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("Choose Music Library File..."), this, [this] { chooseLibrary(false); });
-    file->addAction(tr("Choose Playlist Folder..."), this, [this] { chooseLibrary(true); });
+    file->addAction(tr("Choose Music &Library File..."), this, [this] { chooseLibrary(false); });
+    file->addAction(tr("Choose &Playlist Folder..."), this, [this] { chooseLibrary(true); });
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
     QMenu* help = window.menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("QuilloryMac Help"), this, &AppController::openHelp);
-    help->addAction(tr("Send Feedback..."), this, &AppController::feedback);
+    help->addAction(tr("QuilloryMac &Help"), QKeySequence::HelpContents, this,
+                    &AppController::openHelp);
+    help->addAction(tr("Send &Feedback..."), this, &AppController::feedback);
+    help->addSeparator();
+    help->addAction(tr("&About QuilloryMac"), this, &AppController::about);
+
+    // Keys of the lists: Delete takes the selected playlists out of the sync list; Enter or a
+    // double-click moves a playlist to the other list.
+    syncTv->installEventFilter(this);
+    connect(sourceTv, &QListView::activated, this, [this] { add(); });
+    connect(syncTv, &QListView::activated, this, [this] { remove(); });
+
+    // The window comes back where and as large as it was left.
+    window.restoreGeometry(QSettings().value(QLatin1String(kGeometryKey)).toByteArray());
+    window.installEventFilter(this);
 
     connect(connectButton, &QPushButton::clicked, this, &AppController::showConnWindow);
     connect(addButton, &QPushButton::clicked, this, &AppController::add);
@@ -158,29 +210,94 @@ QString AppController::infoLine() const {
     return tfVersionInfo->text();
 }
 
-void AppController::startUp() {
+void AppController::startUp(StartupSequence sequence, FeedbackReporter* reporter) {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
                                    .arg(Environment::sharedEnv().getAppVersion()));
-    if (updateWinController == nullptr)
-        updateWinController = new UpdateWindowController(mainWindow.get());
-    updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
+    startup = sequence;
+    crashReporter = reporter;
+    startingUp = true;
+    runStartupStep();
+}
+
+void AppController::runStartupStep() {
+    switch (startup.current()) {
+        case StartupSequence::Step::CrashOffer: {
+            QDialog* offer = crashReporter == nullptr
+                                 ? nullptr
+                                 : crashReporter->reportIfCrash(mainWindow.get(), [this] {
+                                       startup.advance();
+                                       runStartupStep();
+                                   });
+            if (offer != nullptr) {
+                present(offer);
+            } else {
+                startup.advance();
+                runStartupStep();
+            }
+            break;
+        }
+        case StartupSequence::Step::Update:
+            if (updateWinController == nullptr) {
+                updateWinController = new UpdateWindowController(mainWindow.get());
+            }
+            updateWinController->showWindow([this](int code) { updateWindowEnded(code); });
+            present(updateWinController->window());
+            break;
+        case StartupSequence::Step::Connection:
+            showConnWindow();
+            break;
+        case StartupSequence::Step::HelpPage:
+            // Last, once the sheets are through, so that the browser covers none of them.
+            Environment::openHelpPage();
+            startup.advance();
+            runStartupStep();
+            break;
+        case StartupSequence::Step::Done:
+            startingUp = false;
+            break;
+    }
+}
+
+void AppController::present(QWidget* dialog) {
+    const QRect screen =
+        mainWindow->screen() != nullptr ? mainWindow->screen()->availableGeometry() : QRect();
+    dialog->move(StartupSequence::centred(mainWindow->frameGeometry(),
+                                          dialog->frameGeometry().size(), screen)
+                     .topLeft());
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void AppController::updateWindowEnded(int returnCode) {
+    if (startingUp && startup.current() == StartupSequence::Step::Update) {
+        startup.advance(returnCode);
+    }
     // 1: an installer was started and the program is quitting.
     if (returnCode == 1) return;
     updateWinController->window()->hide();
-    showConnWindow();
+    if (startingUp) {
+        runStartupStep();
+    } else {
+        showConnWindow();
+    }
 }
 
 void AppController::showConnWindow() {
-    if (connWinController == nullptr)
+    if (connWinController == nullptr) {
         connWinController = new ConnectionWindowController(mainWindow.get());
+    }
     connWinController->showConnWindow([this](int code) { connectionWindowEnded(code); });
+    present(connWinController->window());
     connWinController->startPacketReceiver();
 }
 
 void AppController::connectionWindowEnded(int) {
+    if (startingUp && startup.current() == StartupSequence::Step::Connection) {
+        startup.advance();
+        // After this dialog's own ending is done.
+        QMetaObject::invokeMethod(
+            this, [this] { runStartupStep(); }, Qt::QueuedConnection);
+    }
     const std::optional<QMap<QString, QString>> info = connWinController->getServerInfo();
     if (info) {
         btnSync->setEnabled(true);
@@ -239,8 +356,17 @@ void AppController::removeAll() {
 }
 
 void AppController::sync() {
+    startSync({});
+}
+
+void AppController::syncConfirmed(const QStringList& confirmedMissing) {
+    startSync(confirmedMissing);
+}
+
+void AppController::startSync(const QStringList& confirmedMissing) {
     if (progController == nullptr) progController = new ProgWinController(mainWindow.get());
-    progController->updateUI({QStringLiteral("Syncing.."), QString(), 0});
+    progController->updateUI(
+        {QStringLiteral("Syncing.."), QStringLiteral("Reading the music library.."), 0});
     progController->showWindow();
     QSettings().setValue(QLatin1String(kSyncListKey), editor.syncPlaylist());
     // The sync list cannot change while the sheet covers the window; the thread takes a copy.
@@ -252,16 +378,34 @@ void AppController::sync() {
                   connWinController->getConnectedIP().value_or(QString()),
                   connWinController->getConnectedPort().value_or(QString())};
     }
-    syncThread = std::thread(
-        [this, playlists = editor.syncPlaylist(), device] { syncBackground(playlists, device); });
+    syncThread = std::thread([this, playlists = editor.syncPlaylist(), device, confirmedMissing] {
+        syncBackground(playlists, device, confirmedMissing);
+    });
 }
 
-void AppController::syncBackground(QStringList playlists, Connected device) {
+void AppController::syncBackground(QStringList playlists, Connected device,
+                                   QStringList confirmedMissing) {
     QMetaObject::invokeMethod(
         this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
+    // The library is read once, here, and checked before anything reaches the device: it may
+    // have gone (an unplugged drive) or changed since the window read it.
+    LibraryGuard::Reading reading;
+    const std::unique_ptr<MusicLibrary> source = MusicProvider::openLocated(&reading.path);
+    reading.opened = source != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(source.get());
+    const LibraryGuard::Decision decision =
+        LibraryGuard::beforeSync(reading, playlists, confirmedMissing);
+    if (decision.verdict != LibraryGuard::Verdict::Go) {
+        QMetaObject::invokeMethod(
+            this, [this, decision, reading] { syncHeld(decision, reading); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
+        return;
+    }
     const QList<ITunesMediaFileObc> tracks =
         MusicProvider::getMusicMediaFiles(
-            playlists, MusicProvider::trackCacheFile(Environment::sharedEnv().workingDir()))
+            source.get(), playlists,
+            MusicProvider::trackCacheFile(Environment::sharedEnv().workingDir()))
             .value_or(QList<ITunesMediaFileObc>());
     SyncInvoker* invoker = nullptr;
     {
@@ -298,21 +442,41 @@ void AppController::cancelRequestNotification(const Notification&) {
     if (syncInvoker) syncInvoker->cancelSync();
 }
 
-QMessageBox* AppController::beginAlert(QWidget* on, const QString& title, const QString& text,
-                                       const QString& defaultButton, const QString& alternateButton,
+QMessageBox* AppController::beginAlert(QWidget* on, const SyncOutcome::Sheet& contents,
                                        std::function<void(int)> ended) {
     auto* alert = new QMessageBox(on);
-    alert->setWindowTitle(title);
-    alert->setText(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
-    alert->setInformativeText(text.toHtmlEscaped());
-    alert->setTextFormat(Qt::RichText);
-    QPushButton* first = alert->addButton(defaultButton, QMessageBox::AcceptRole);
+    alert->setWindowTitle(contents.title);
+    // Messages come from the engine, the device and file names: shown as they are, never read
+    // as markup ("Simon & Garfunkel" must not become "Simon &amp; Garfunkel").
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(contents.title);
+    alert->setInformativeText(contents.text);
+    if (auto* informative =
+            alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+    }
+    if (auto* heading = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+    }
+    QPushButton* first = alert->addButton(contents.defaultButton, QMessageBox::AcceptRole);
     alert->setDefaultButton(first);
-    if (!alternateButton.isEmpty()) alert->addButton(alternateButton, QMessageBox::RejectRole);
+    QPushButton* second = nullptr;
+    if (!contents.alternateButton.isEmpty()) {
+        second = alert->addButton(contents.alternateButton, QMessageBox::RejectRole);
+    }
+    // Escape and the close box press the button the sheet names for dismissal, so that they
+    // never start anything (a Retry, a sync that removes playlists).
+    alert->setEscapeButton(contents.dismissCode == 0 && second != nullptr ? second : first);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
-    connect(alert, &QMessageBox::finished, this, [this, alert, first, ended] {
-        const int code = alert->clickedButton() == first ? 1 : 0;
+    const int dismissCode = contents.dismissCode;
+    connect(alert, &QMessageBox::finished, this, [this, alert, first, second, dismissCode, ended] {
+        const QAbstractButton* pressed = alert->clickedButton();
+        const int code = pressed == first                            ? 1
+                         : (pressed != nullptr && pressed == second) ? 0
+                                                                     : dismissCode;
         if (sheet == alert) sheet = nullptr;
         ended(code);
     });
@@ -321,8 +485,25 @@ QMessageBox* AppController::beginAlert(QWidget* on, const QString& title, const 
     return alert;
 }
 
+void AppController::syncHeld(const LibraryGuard::Decision& decision,
+                             const LibraryGuard::Reading& reading) {
+    // The sync did not start: the progress sheet goes before the reason is shown.
+    progController->endWindow();
+    showLibrary(reading);
+    const SyncOutcome::Sheet contents = SyncOutcome::sheetFor(decision, reading);
+    const QStringList missing = decision.missing;
+    beginAlert(mainWindow.get(), contents, [this, context = contents.context, missing](int code) {
+        if (SyncOutcome::afterSheet(context, code) == SyncOutcome::Next::SyncConfirmed) {
+            syncConfirmed(missing);
+        }
+    });
+    emit syncHeldBack(decision.verdict);
+}
+
 void AppController::syncFinished(const SyncResult& result) {
     const std::optional<SyncOutcome::Sheet> outcome = SyncOutcome::sheetFor(result);
+    // The progress sheet is done: it must not stay up, stale, under the result.
+    if (progController != nullptr) progController->endWindow();
     emit syncEnded(result);
     if (!outcome) return;
     showRating(result.succeeded());
@@ -332,13 +513,11 @@ void AppController::syncFinished(const SyncResult& result) {
         mainWindow->activateWindow();
     }
     const QString context = outcome->context;
-    beginAlert(progController, outcome->title, outcome->text, outcome->defaultButton,
-               outcome->alternateButton,
+    beginAlert(mainWindow.get(), *outcome,
                [this, context](int code) { sheetDidEndSyncEnd(context, code); });
 }
 
 void AppController::sheetDidEndSyncEnd(const QString& context, int returnCode) {
-    progController->endWindow();
     switch (SyncOutcome::afterSheet(context, returnCode)) {
         case SyncOutcome::Next::Reconnect:
             showConnWindow();
@@ -346,6 +525,7 @@ void AppController::sheetDidEndSyncEnd(const QString& context, int returnCode) {
         case SyncOutcome::Next::Retry:
             sync();
             break;
+        case SyncOutcome::Next::SyncConfirmed:
         case SyncOutcome::Next::Nothing:
             break;
     }
@@ -358,15 +538,40 @@ void AppController::showRating(bool shown) {
 
 void AppController::ratingClick(int value) {
     if (!SyncOutcome::asksForStoreRating(value)) return;
-    beginAlert(mainWindow.get(), QStringLiteral("Thanks"),
-               QStringLiteral("If you like this app, would you please take a few seconds to rate "
-                              "our app on Google play ?"),
-               QStringLiteral("Sure"), QStringLiteral("No Thanks"),
+    beginAlert(mainWindow.get(),
+               {QStringLiteral("Thanks"),
+                QStringLiteral("If you like this app, would you please take a few seconds to rate "
+                               "our app on Google play ?"),
+                QStringLiteral("Sure"), QStringLiteral("No Thanks"), QString(), 0},
                [this](int code) { ratingSheetDidEnd(code); });
 }
 
 void AppController::ratingSheetDidEnd(int returnCode) {
     if (returnCode == 1) Environment::sharedEnv().openAppRatingPage();
+}
+
+void AppController::saveGeometry() {
+    QSettings().setValue(QLatin1String(kGeometryKey), mainWindow->saveGeometry());
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mainWindow.get() && event->type() == QEvent::Close) saveGeometry();
+    if (watched == syncTv && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        remove();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppController::about() {
+    auto* box = new QMessageBox(QMessageBox::Information, tr("About QuilloryMac"),
+                                AppCommandLine::about(), QMessageBox::Ok, mainWindow.get());
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    aboutBox = box;
+    box->open();
 }
 
 void AppController::openHelp() {
@@ -378,12 +583,14 @@ void AppController::feedback() {
 }
 
 void AppController::chooseLibrary(bool folder) {
+    QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (music.isEmpty()) music = QDir::homePath();
     const QString path =
-        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"))
+        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"),
+                                                   music)
                : QFileDialog::getOpenFileName(mainWindow.get(), tr("Choose a Music Library File"),
-                                              QString(), tr("Music library (*.xml)"));
+                                              music, tr("Music library (*.xml)"));
     if (path.isEmpty()) return;
     LibraryLocator::choose(path);
-    editor.setPlaylistNames(MusicProvider::getPlaylistNames());
-    reloadLists();
+    showLibrary(readLibrary());
 }

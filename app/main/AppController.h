@@ -5,16 +5,22 @@
 
 #include <QMainWindow>
 #include <QMap>
+#include <QMessageBox>
+#include <QPointer>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include "LibraryGuard.h"
 #include "NotificationCenter.h"
+#include "StartupSequence.h"
 #include "SyncListEditor.h"
+#include "SyncOutcome.h"
 #include "SyncResult.h"
 
 class ConnectionWindowController;
+class FeedbackReporter;
 class PlaylistListModel;
 class ProgWinController;
 class QLabel;
@@ -28,7 +34,7 @@ struct Notification;
 
 class AppController : public QObject {
     Q_OBJECT
-public:
+  public:
     // Reads the library's playlist names and the saved sync list, builds the window and makes
     // the environment (working folder and cache database).
     AppController();
@@ -36,8 +42,12 @@ public:
 
     QMainWindow* window() const { return mainWindow.get(); }
 
-    // Title, the update sheet, then (unless an installer was started) the connection dialog.
-    void startUp();
+    // Title, then the start-up dialogs one at a time: the crash report offer (from reporter,
+    // when the sequence has one), the update sheet, then (unless an installer was started) the
+    // connection dialog, and the help page on a first launch. Each is centred on the main
+    // window and given the keyboard focus.
+    void startUp(StartupSequence sequence = StartupSequence(),
+                 FeedbackReporter* reporter = nullptr);
     void updateWindowEnded(int returnCode);
     void showConnWindow();
     void connectionWindowEnded(int returnCode);
@@ -50,8 +60,14 @@ public:
     void addIndexesToSyncList(const QList<int>& rows);
     void removeIndexesFromSyncList(const QList<int>& rows);
 
-    // Shows the progress sheet, saves the sync list and starts the sync thread.
+    // Shows the progress sheet, saves the sync list and starts the sync thread, which reads the
+    // library first and syncs only if LibraryGuard lets it.
     void sync();
+    // The same, with the user's agreement to lose the named missing playlists.
+    void syncConfirmed(const QStringList& confirmedMissing);
+    // Main thread: the sync thread held the sync back (library unreadable, or playlists missing
+    // that need the user's word); shows why, with the library as read then.
+    void syncHeld(const LibraryGuard::Decision& decision, const LibraryGuard::Reading& reading);
     void updateControlsForSyncState(int state);
     void syncFinished(const SyncResult& result);
     void sheetDidEndSyncEnd(const QString& context, int returnCode);
@@ -59,6 +75,8 @@ public:
     void ratingClick(int value);
     void ratingSheetDidEnd(int returnCode);
     void openHelp();
+    // Help > About: version, licence and home page.
+    void about();
     void feedback();
     // Lets the user pick a Library.xml or a playlist folder; kept in the settings.
     void chooseLibrary(bool folder);
@@ -81,26 +99,45 @@ public:
     QString deviceName() const;
     QString syncLocation() const;
     QString infoLine() const;
+    // What the window says about the library ("" when it was read).
+    QString libraryNoticeText() const;
     // The result or rating sheet now open, or null.
     QMessageBox* openSheet() const { return sheet; }
+    QMessageBox* aboutSheet() const { return aboutBox; }
 
-signals:
+  signals:
     void syncEnded(const SyncResult& result);
+    // A sync was held back before anything was sent; its sheet is open.
+    void syncHeldBack(LibraryGuard::Verdict verdict);
 
-private:
+  private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void saveGeometry();
     void buildWindow();
     void reloadLists();
+    // Takes the start-up sequence's current step.
+    void runStartupStep();
+    // Centres a dialog just opened on the main window and gives it the keyboard focus.
+    void present(QWidget* dialog);
+    // Reads the library LibraryLocator finds: where, whether it opened, its playlist names.
+    static LibraryGuard::Reading readLibrary();
+    // Takes a reading of the library into the lists and the notice.
+    void showLibrary(const LibraryGuard::Reading& reading);
     struct Connected {
         QMap<QString, QString> serverInfo;
         QString host;
         QString port;
     };
-    void syncBackground(QStringList playlists, Connected device);
-    QMessageBox* beginAlert(QWidget* on, const QString& title, const QString& text,
-                            const QString& defaultButton, const QString& alternateButton,
+    void startSync(const QStringList& confirmedMissing);
+    void syncBackground(QStringList playlists, Connected device, QStringList confirmedMissing);
+    // Opens a window-modal alert with the sheet's texts as plain text; ended gets 1 for the
+    // default button, 0 for the alternate one and the sheet's dismissCode for Escape or the
+    // close box.
+    QMessageBox* beginAlert(QWidget* on, const SyncOutcome::Sheet& sheet,
                             std::function<void(int)> ended);
 
     std::unique_ptr<QMainWindow> mainWindow;
+    LibraryGuard::Reading library;
     SyncListEditor editor;
     PlaylistListModel* sourceList = nullptr;
     PlaylistListModel* syncList = nullptr;
@@ -112,10 +149,15 @@ private:
     QLabel* tfDeviceName = nullptr;
     QLabel* tfSyncLocation = nullptr;
     QLabel* tfVersionInfo = nullptr;
+    QLabel* libraryNotice = nullptr;
     ConnectionWindowController* connWinController = nullptr;
     UpdateWindowController* updateWinController = nullptr;
     ProgWinController* progController = nullptr;
     QMessageBox* sheet = nullptr;
+    QPointer<QMessageBox> aboutBox;
+    StartupSequence startup{false, false};
+    bool startingUp = false;
+    FeedbackReporter* crashReporter = nullptr;
 
     std::mutex invokerMutex;
     std::unique_ptr<SyncInvoker> syncInvoker;

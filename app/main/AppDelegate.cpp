@@ -3,17 +3,15 @@
 #include <QSettings>
 
 #include "AppController.h"
-#include "Environment.h"
 #include "FeedbackReporter.h"
 
-AppDelegate::AppDelegate(AppController& controller) : appController(controller) {}
+AppDelegate::AppDelegate(AppController& controller, FeedbackReporter* reporter)
+    : appController(controller),
+      reporter(reporter != nullptr ? *reporter : FeedbackReporter::sharedReporter()) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
     QSettings settings;
-    if (!settings.value(QStringLiteral("firstlaunchdone")).toBool()) {
-        settings.setValue(QStringLiteral("firstlaunchdone"), true);
-        Environment::openHelpPage();
-    }
-    FeedbackReporter::sharedReporter().reportIfCrash(appController.window());
-    appController.startUp();
+    const bool firstLaunch = !settings.value(QStringLiteral("firstlaunchdone")).toBool();
+    if (firstLaunch) settings.setValue(QStringLiteral("firstlaunchdone"), true);
+    appController.startUp(StartupSequence(firstLaunch, reporter.previousRunCrashed()), &reporter);
 }

@@ -1,9 +1,9 @@
 #include "FeedbackReporter.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,7 +26,8 @@ FeedbackReporter::FeedbackReporter(const QString& folder)
     : marker(folder + QStringLiteral("/running.marker")) {
     crashed = QFile::exists(marker);
     QFile file(marker);
-    if (file.open(QIODevice::WriteOnly)) file.write(QByteArray::number(QCoreApplication::applicationPid()));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray::number(QCoreApplication::applicationPid()));
 }
 
 void FeedbackReporter::cleanExit() {
@@ -44,31 +45,42 @@ QString FeedbackReporter::mailtoFor(const QString& text) {
     return address.toString(QUrl::FullyEncoded);
 }
 
-void FeedbackReporter::reportIfCrash(QWidget* parent) {
-    if (!crashed) return;
+QDialog* FeedbackReporter::reportIfCrash(QWidget* parent, std::function<void()> done) {
+    if (!crashed) return nullptr;
     crashed = false;
-    auto* offer = new QMessageBox(QMessageBox::Question, QStringLiteral("QuilloryMac"),
-                                  QStringLiteral("QuilloryMac ended unexpectedly the last time it ran. "
-                                                 "Would you like to tell us what happened?"),
-                                  QMessageBox::NoButton, parent);
-    offer->addButton(QStringLiteral("Send a Report..."), QMessageBox::AcceptRole);
-    offer->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
+    auto* offer =
+        new QMessageBox(QMessageBox::Question, QStringLiteral("QuilloryMac"),
+                        QStringLiteral("QuilloryMac ended unexpectedly the last time it ran. "
+                                       "Would you like to tell us what happened?"),
+                        QMessageBox::NoButton, parent);
+    QPushButton* send =
+        offer->addButton(QStringLiteral("&Send a Report..."), QMessageBox::AcceptRole);
+    QPushButton* notNow = offer->addButton(QStringLiteral("&Not Now"), QMessageBox::RejectRole);
+    offer->setDefaultButton(send);
+    offer->setEscapeButton(notNow);
     offer->setAttribute(Qt::WA_DeleteOnClose);
     offer->setWindowModality(Qt::WindowModal);
-    QObject::connect(offer, &QMessageBox::accepted, parent, [this, parent] {
-        reportFeedback(parent, QStringLiteral("QuilloryMac quit unexpectedly while I was: "));
+    QObject::connect(offer, &QMessageBox::finished, parent, [this, parent, offer, send, done] {
+        if (offer->clickedButton() == send) {
+            QDialog* form = reportFeedback(
+                parent, QStringLiteral("QuilloryMac quit unexpectedly while I was: "));
+            if (done) QObject::connect(form, &QDialog::finished, parent, [done] { done(); });
+        } else if (done) {
+            done();
+        }
     });
     offer->open();
+    return offer;
 }
 
-void FeedbackReporter::reportFeedback(QWidget* parent, const QString& prefill) {
+QDialog* FeedbackReporter::reportFeedback(QWidget* parent, const QString& prefill) {
     auto* form = new QDialog(parent);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setWindowModality(Qt::WindowModal);
     form->setWindowTitle(QStringLiteral("Send Feedback"));
     auto* text = new QPlainTextEdit(prefill);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
-    buttons->addButton(QStringLiteral("Send"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("&Send"), QDialogButtonBox::AcceptRole);
     auto* layout = new QVBoxLayout(form);
     layout->addWidget(new QLabel(QStringLiteral(
         "Tell us what you like, what went wrong or what you miss. Send opens your mail program.")));
@@ -81,4 +93,5 @@ void FeedbackReporter::reportFeedback(QWidget* parent, const QString& prefill) {
     });
     form->resize(460, 280);
     form->open();
+    return form;
 }

@@ -4,18 +4,22 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
+class QDialog;
 class QWidget;
 
 class FeedbackReporter {
-public:
+  public:
     // Made once; notes whether the previous run left its marker, then leaves one for this run.
     static FeedbackReporter& sharedReporter();
 
-    // If the previous run ended abnormally, offers to send a report. Main thread.
-    void reportIfCrash(QWidget* parent);
-    // Opens the feedback form. Main thread.
-    void reportFeedback(QWidget* parent, const QString& prefill = QString());
+    // If the previous run ended abnormally, offers to send a report and returns the offer (it
+    // deletes itself when closed); done is called once the offer, and the form it may lead
+    // to, has closed. Without a crash: null, and done is not called. Main thread.
+    QDialog* reportIfCrash(QWidget* parent, std::function<void()> done = nullptr);
+    // Opens the feedback form (it deletes itself when closed). Main thread.
+    QDialog* reportFeedback(QWidget* parent, const QString& prefill = QString());
     // Removes the marker: call on a clean exit.
     void cleanExit();
 
@@ -26,7 +30,7 @@ public:
     // For tests: a reporter whose marker lives in that folder.
     explicit FeedbackReporter(const QString& folder);
 
-private:
+  private:
     QString marker;
     bool crashed = false;
 };

@@ -1,6 +1,9 @@
 #include "PlaylistListModel.h"
 
+#include <QFont>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPalette>
 
 PlaylistListModel::PlaylistListModel(SyncListEditor& editor, Side side,
                                      std::function<void()> edited, QObject* parent)
@@ -29,8 +32,33 @@ int PlaylistListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant PlaylistListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows().size()) return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return rows()[index.row()];
-    return {};
+    const QString& name = rows()[index.row()];
+    // A sync-list name the library lacks stays listed (the user decides), but plainly marked:
+    // syncing it removes its tracks from the device.
+    const bool missing = side == Side::Sync && editor.isMissing(index.row());
+    switch (role) {
+        case Qt::DisplayRole:
+            return missing ? missingText(name) : name;
+        case Qt::ToolTipRole:
+            return missing ? QStringLiteral(
+                                 "%1: not in the music library; a sync removes its "
+                                 "tracks from the device")
+                                 .arg(name)
+                           : name;
+        case Qt::FontRole:
+            if (missing) {
+                QFont font;
+                font.setItalic(true);
+                return font;
+            }
+            return {};
+        case Qt::ForegroundRole:
+            if (missing)
+                return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+            return {};
+        default:
+            return {};
+    }
 }
 
 Qt::ItemFlags PlaylistListModel::flags(const QModelIndex& index) const {

@@ -11,12 +11,17 @@
 
 class PlaylistListModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     enum class Side { Source, Sync };
 
     // edited is called after a drop changed the sync list.
     PlaylistListModel(SyncListEditor& editor, Side side, std::function<void()> edited,
                       QObject* parent = nullptr);
+
+    // How a sync-list row whose playlist the library lacks reads.
+    static QString missingText(const QString& name) {
+        return QStringLiteral("%1 (missing from the library)").arg(name);
+    }
 
     // Call after the editor's lists changed.
     void reload();
@@ -33,7 +38,7 @@ public:
     Qt::DropActions supportedDropActions() const override;
     Qt::DropActions supportedDragActions() const override;
 
-private:
+  private:
     const QStringList& rows() const;
     const char* ownType() const;
     const char* acceptedType() const;

@@ -93,6 +93,11 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
         synchronizer.setOptions(options);
         qCInfo(lcInvoker) << "Going to sync now";
         SyncStatusCallbackImpl callback(*this);
+        // The counts hold the work done so far when the sync throws, so they are taken either way.
+        auto takeSummary = [&] {
+            const Synchronizer::Summary& done = synchronizer.getSummary();
+            result.summary = {done.sent, done.deleted, done.present, done.skipped, done.declined};
+        };
         try {
             synchronizer.sync(&callback);
             result.result = QStringLiteral("success");
@@ -100,6 +105,7 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
                 result.declinedFiles << QString::fromStdString(file);
             }
             result.exceptionDetails.reset();
+            takeSummary();
         } catch (const media::CMediaException& error) {
             const QString type = QString::fromUtf8(error.what());
             const QString message = QString::fromStdString(error.message);
@@ -108,6 +114,7 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
             result.exceptionDetails = QMap<QString, QString>{{QStringLiteral("type"), type},
                                                              {QStringLiteral("message"), message}};
             result.result = QStringLiteral("exception");
+            takeSummary();
         }
     }
     return result;

@@ -8,7 +8,7 @@
 #include <QStringList>
 
 class SyncListEditor {
-public:
+  public:
     // Drag payload types: rows dragged out of the source list, rows dragged out of the sync list.
     static constexpr const char* kSourceType = "SourceTableViewDragAndDropDataType";
     static constexpr const char* kDestType = "DestTableViewDragAndDropDataType";
@@ -18,6 +18,11 @@ public:
     const QStringList& playlistNames() const { return names; }
     const QStringList& syncPlaylist() const { return syncList; }
     void setPlaylistNames(QStringList playlistNames) { names = std::move(playlistNames); }
+    // Whether the sync list's name at row is missing from the library (a name saved by an
+    // earlier run that the library no longer has, or any name while it cannot be read).
+    bool isMissing(int row) const {
+        return row >= 0 && row < syncList.size() && !names.contains(syncList[row]);
+    }
 
     // Appends the library names at those rows, in ascending row order, skipping names the sync
     // list holds already and rows that do not exist.
@@ -31,7 +36,7 @@ public:
     static QByteArray archive(QList<int> rows);
     static QList<int> unarchive(const QByteArray& payload);
 
-private:
+  private:
     QStringList names;
     QStringList syncList;
 };

@@ -1,5 +1,7 @@
 #include "UpdateChecker.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -14,6 +16,7 @@
 
 #include "BuildConfig.h"
 #include "Environment.h"
+#include "PrivateFolder.h"
 #include "VersionComparator.h"
 
 Q_LOGGING_CATEGORY(lcUpdate, "quillory.update")
@@ -37,7 +40,8 @@ std::optional<QByteArray> get(const QUrl& url, int timeoutMs, QString* error = n
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     QNetworkReply* reply = network.get(request);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -78,8 +82,9 @@ QString UpdateChecker::statsQuery(const QString& id, const QString& version, con
                                   const QString& user) {
     QString system = os;
     system.replace(QLatin1Char(' '), QLatin1Char('+'));
-    return QStringLiteral("/apps/quillorymac/desktop/updates/update_stats.php"
-                          "?id=%1&version=%2&os=%3&uname=%4&type=quillorymacbeta")
+    return QStringLiteral(
+               "/apps/quillorymac/desktop/updates/update_stats.php"
+               "?id=%1&version=%2&os=%3&uname=%4&type=quillorymacbeta")
         .arg(id, version, system, user);
 }
 
@@ -107,7 +112,8 @@ bool UpdateChecker::isUpdateAvailable() {
     }
     const std::optional<std::pair<QString, QString>> found = parseFeed(*feed);
     if (!found) return false;
-    const bool newer = VersionComparator::isVersion(found->first, Environment::sharedEnv().getAppVersion());
+    const bool newer =
+        VersionComparator::isVersion(found->first, Environment::sharedEnv().getAppVersion());
     if (newer) {
         version = found->first;
         versionLocation = found->second;
@@ -117,7 +123,8 @@ bool UpdateChecker::isUpdateAvailable() {
 
 std::optional<std::pair<QString, QString>> UpdateChecker::parseFeed(const QByteArray& feed) {
     pugi::xml_document document;
-    if (!document.load_buffer(feed.constData(), static_cast<std::size_t>(feed.size()))) return std::nullopt;
+    if (!document.load_buffer(feed.constData(), static_cast<std::size_t>(feed.size())))
+        return std::nullopt;
     const std::optional<QString> newest = firstValue(document, "/update/version");
     if (!newest) return std::nullopt;
     const std::optional<QString> source = firstValue(document, "/update/source");
@@ -128,17 +135,27 @@ std::optional<std::pair<QString, QString>> UpdateChecker::parseFeed(const QByteA
 bool UpdateChecker::downloadUpdate() {
     if (!versionLocation || download != nullptr) return false;
     const QUrl url(*versionLocation);
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         return false;
     }
     QString name = QFileInfo(url.path()).fileName();
     if (name.isEmpty()) name = QStringLiteral("QuilloryMac-update");
-    auto file = std::make_unique<QFile>(QDir::tempPath() + QLatin1Char('/') + name);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    // Into the user's private folder, never through a link: the package is handed to an
+    // installer, so nobody else may choose or replace what lands there.
+    const QString folder = PrivateFolder::ensure();
+    if (folder.isEmpty()) return false;
+    const int fd = PrivateFolder::openForWriting(folder, name);
+    if (fd < 0) return false;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     if (network == nullptr) network = new QNetworkAccessManager(this);
     QNetworkRequest request(url);
     request.setTransferTimeout(kDownloadTimeoutMs);
-    downloadedFile = file->fileName();
+    downloadedFile = folder + QLatin1Char('/') + name;
     destination = file.release();
     download = network->get(request);
     connect(download, &QNetworkReply::readyRead, this,
@@ -157,10 +174,10 @@ void UpdateChecker::downloadFinished() {
     const std::optional<QString> path = downloadedFile;
     downloadedFile.reset();
     if (failed) {
-        qCWarning(lcUpdate).noquote() << "Download failed! Error -" << reply->errorString()
-                                      << reply->url().toString();
+        qCWarning(lcUpdate).noquote()
+            << "Download failed! Error -" << reply->errorString() << reply->url().toString();
         // A broken download is no package: it must not be left to look like one.
-        destination->remove();
+        QFile::remove(*path);
     } else {
         qCInfo(lcUpdate) << "downloadDidFinish";
     }

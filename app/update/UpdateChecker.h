@@ -1,6 +1,6 @@
 // Talks to the maker's update server: the statistics request, the update feed
 // "/apps/quillorymac/desktop/updates/update.xml" ("/update/version", "/update/source"), and the
-// download of the installer package into the temporary folder.
+// download of the installer package into the user's private folder (PrivateFolder).
 #pragma once
 
 #include <QObject>
@@ -14,7 +14,7 @@ class QNetworkReply;
 
 class UpdateChecker : public QObject {
     Q_OBJECT
-public:
+  public:
     // Called once per started download: the package's path, or absent when it failed.
     using Delegate = std::function<void(const std::optional<QString>&)>;
 
@@ -41,12 +41,12 @@ public:
     std::optional<QString> getVersionLocation() const { return versionLocation; }
 
     void setDelegate(Delegate callback) { delegate = std::move(callback); }
-    // Starts downloading the package into the temporary folder under the last component of its
+    // Starts downloading the package into the private folder under the last component of its
     // address, replacing an older file. False when it cannot start (no callback follows then);
     // otherwise exactly one delegate call, on this thread. Main thread.
     bool downloadUpdate();
 
-private:
+  private:
     void downloadFinished();
 
     std::optional<QString> version;

@@ -20,12 +20,13 @@ using testsupport::TempDir;
 const QString kSample = QStringLiteral(QUILLORY_SAMPLE_LIBRARY);
 
 class QuillorySyncTest : public testing::Test {
-protected:
+  protected:
     // Starts quillory-sync with its own home and temporary folders.
     void start(QProcess& process, const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
         environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.path().string()));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(home.file(".cache")));
         environment.remove(QStringLiteral("QUILLORY_LIBRARY"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(QUILLORY_SYNC_BIN), arguments);
@@ -75,11 +76,16 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
     const std::string music = QString(kSample + QStringLiteral("/music/")).toStdString();
     const std::map<std::string, std::string> tree = device.tree();
     const std::map<std::string, std::string> sources{
-        {"Aurora Tones/Northern Lights/01 First Light.mp3", "Aurora Tones/Northern Lights/01 First Light.mp3"},
-        {"Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3", "Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3"},
-        {"Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg", "Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"},
-        {"Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus", "Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"},
-        {"Day_Night Ensemble/Dusk_ Live_Unplugged/AlbumArt.jpg", "Day-Night Ensemble/Dusk - Live/cover.jpg"},
+        {"Aurora Tones/Northern Lights/01 First Light.mp3",
+         "Aurora Tones/Northern Lights/01 First Light.mp3"},
+        {"Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3",
+         "Aurora Tones/Northern Lights/02 Rock'n'Roll: Take 1.mp3"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/01 Dusk's Opening.ogg",
+         "Day-Night Ensemble/Dusk - Live/01 Dusk's Opening.ogg"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/02 Evening [Reprise].opus",
+         "Day-Night Ensemble/Dusk - Live/02 Evening [Reprise].opus"},
+        {"Day_Night Ensemble/Dusk_ Live_Unplugged/AlbumArt.jpg",
+         "Day-Night Ensemble/Dusk - Live/cover.jpg"},
         {"Sigrún Ó/Kyrrð/01 Þögn.flac", "Sigrún Ó/Kyrrð/01 Þögn.flac"},
         {"Sigrún Ó/Kyrrð/02 Über the Fjord.flac", "Sigrún Ó/Kyrrð/02 Über the Fjord.flac"},
         {"unknown/Field Recordings/Untitled Hum.ogg", "Unknown Artist/Untitled Hum.ogg"},
@@ -112,8 +118,8 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
     EXPECT_EQ(device.tree(), tree);
     // The engine's log went to the working folder, not through the progress lines.
     EXPECT_FALSE(second.out.contains(QStringLiteral("WIFITRANSFER")));
-    EXPECT_TRUE(readFile(home.file("quillory/quillory-sync.log")).find("Synchronizer : Finished syncing..") !=
-                std::string::npos);
+    EXPECT_TRUE(readFile(home.file("quillory/quillory-sync.log"))
+                    .find("Synchronizer : Finished syncing..") != std::string::npos);
 }
 
 TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
@@ -171,7 +177,9 @@ TEST_F(QuillorySyncTest, DeclinedFilesAreNamedSkippedAndOfferedAgain) {
     const Run first = run(syncTo(device, lists));
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
     EXPECT_TRUE(first.out.endsWith(
-        QStringLiteral("Sync finished, but the device declined 1 files; the next sync offers them "
+        QStringLiteral("Summary: 1 track sent, 0 deleted from the device, 0 already there, 0 "
+                       "skipped (unreadable), 1 declined by the device.\n"
+                       "Sync finished, but the device declined 1 files; the next sync offers them "
                        "again:\n  unknown/unknown/one.mp3\n")))
         << first.out.toStdString();
     EXPECT_EQ(device.tree().count("unknown/unknown/one.mp3"), 0u);
@@ -179,7 +187,11 @@ TEST_F(QuillorySyncTest, DeclinedFilesAreNamedSkippedAndOfferedAgain) {
 
     const Run second = run(syncTo(device, lists));
     ASSERT_EQ(second.status, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.out.contains(QStringLiteral("Sync finished: the device holds the 2 tracks")));
+    EXPECT_TRUE(
+        second.out.contains(QStringLiteral("Sync finished: the device holds the 2 tracks")));
+    EXPECT_TRUE(
+        second.out.contains(QStringLiteral("Summary: 1 track sent, 0 deleted from the "
+                                           "device, 1 already there,")));
     EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
 }
 
@@ -194,12 +206,14 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
         DeviceFixture gone;
         port = gone.port();
     }
-    const QStringList unreachable{QStringLiteral("--library"), xml, QStringLiteral("--device"),
-                                  QStringLiteral("127.0.0.1:") + QString::fromStdString(port),
-                                  QStringLiteral("--playlist"), QStringLiteral("Morning Mix")};
+    const QStringList unreachable{
+        QStringLiteral("--library"),  xml,
+        QStringLiteral("--device"),   QStringLiteral("127.0.0.1:") + QString::fromStdString(port),
+        QStringLiteral("--playlist"), QStringLiteral("Morning Mix")};
     const Run refused = run(unreachable);
     EXPECT_EQ(refused.status, 3);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("quillory-sync: error_connect: Connection refused")))
+    EXPECT_TRUE(
+        refused.err.contains(QStringLiteral("quillory-sync: error_connect: Connection refused")))
         << refused.err.toStdString();
 
     DeviceFixture device;
@@ -214,7 +228,38 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
                    QString::fromStdString(home.file("missing.xml"))})
                   .status,
               2);
-    EXPECT_EQ(run({QStringLiteral("--device"), QStringLiteral("nocolon"), QStringLiteral("--all")}).status, 2);
+
+    // Every library problem is an error before anything reaches the device: a missing library,
+    // a library without playlists (--all would otherwise empty the device), an unknown name.
+    TempDir empty;
+    std::filesystem::create_directories(empty.file("lists"));
+    const QString device127 = QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port());
+    const struct {
+        QStringList arguments;
+        QString error;
+    } refusals[] = {
+        {{QStringLiteral("--library"), QString::fromStdString(home.file("missing.xml")),
+          QStringLiteral("--all")},
+         QStringLiteral("cannot read the music library")},
+        {{QStringLiteral("--library"), QString::fromStdString(empty.file("lists")),
+          QStringLiteral("--all")},
+         QStringLiteral("has no playlists")},
+        {{QStringLiteral("--library"), xml, QStringLiteral("--playlist"),
+          QStringLiteral("Morning Mix"), QStringLiteral("--playlist"), QStringLiteral("Gone")},
+         QStringLiteral("no playlist \"Gone\"")},
+    };
+    for (const auto& r : refusals) {
+        const Run refusedSync =
+            run(r.arguments + QStringList{QStringLiteral("--device"), device127});
+        EXPECT_EQ(refusedSync.status, 2) << r.error.toStdString();
+        EXPECT_TRUE(refusedSync.err.contains(r.error)) << refusedSync.err.toStdString();
+        EXPECT_TRUE(refusedSync.err.contains(QStringLiteral("Nothing was sent.")));
+    }
+    EXPECT_EQ(device.commandLog(), "");
+    EXPECT_TRUE(device.tree().empty());
+    EXPECT_EQ(run({QStringLiteral("--device"), QStringLiteral("nocolon"), QStringLiteral("--all")})
+                  .status,
+              2);
     const Run help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--discover")));
@@ -222,11 +267,13 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
 
 TEST_F(QuillorySyncTest, DiscoversAnnouncingDevices) {
     if (!testsupport::inPrivateNetwork()) {
-        GTEST_SKIP() << "joins a multicast group: run in a private network namespace (scripts/test)";
+        GTEST_SKIP()
+            << "joins a multicast group: run in a private network namespace (scripts/test)";
     }
     Announcer phone("127.0.0.1", 5123, "Kitchen Phone", 0.1, 0, "");
     Announcer other("127.0.0.1", 5124, "Kitchen Phone", 0.1, 0, "");
-    const Run found = run({QStringLiteral("--discover"), QStringLiteral("--seconds"), QStringLiteral("1.5")});
+    const Run found =
+        run({QStringLiteral("--discover"), QStringLiteral("--seconds"), QStringLiteral("1.5")});
     EXPECT_EQ(found.status, 0) << found.err.toStdString();
     // Each host and port once, however often it announced.
     QStringList lines = found.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

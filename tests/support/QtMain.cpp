@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     const testsupport::TempDir scratch;
     qputenv("HOME", QByteArray::fromStdString(scratch.file("home")));
     qputenv("TMPDIR", QByteArray::fromStdString(scratch.file("tmp")));
+    // The private folder (album art, update packages) lives in the cache folder.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(scratch.file("home/.cache")));
     std::filesystem::create_directories(scratch.file("home"));
     std::filesystem::create_directories(scratch.file("tmp"));
     qunsetenv("QUILLORY_LIBRARY");

@@ -1,12 +1,14 @@
 #include "MusicProvider.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QUrl>
 
@@ -22,13 +24,13 @@ using testsupport::TempDir;
 const QString kSample = QStringLiteral(QUILLORY_SAMPLE_LIBRARY);
 const QString kMusic = kSample + QStringLiteral("/music/");
 
-// Each test writes its art into a temporary folder of its own.
+// Each test writes its art into a cache folder of its own.
 class MusicProviderTest : public testing::Test {
   protected:
-    MusicProviderTest() : previous(qgetenv("TMPDIR")) {
-        qputenv("TMPDIR", QByteArray::fromStdString(temp.path().string()));
+    MusicProviderTest() : previous(qgetenv("XDG_CACHE_HOME")) {
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(temp.file("cache")));
     }
-    ~MusicProviderTest() override { qputenv("TMPDIR", previous); }
+    ~MusicProviderTest() override { qputenv("XDG_CACHE_HOME", previous); }
 
     // "artist|album|filename|size|art name|playlists" per record.
     static QStringList summary(const QList<ITunesMediaFileObc>& records) {
@@ -108,6 +110,56 @@ TEST_F(MusicProviderTest, XmlLibraryNamesAndRecords) {
     QFile exported(MusicProvider::artFolder() + QLatin1Char('/') + dusk);
     exported.open(QIODevice::ReadOnly);
     EXPECT_EQ(exported.readAll(), cover.readAll());
+}
+
+TEST_F(MusicProviderTest, ArtFolderIsPrivateAndLinksInItAreNotFollowed) {
+    const QString folder = MusicProvider::artFolder();
+    EXPECT_EQ(folder, QString::fromStdString(temp.file("cache/quillory")));
+    const auto library = MusicLibrary::open(kSample + QStringLiteral("/Library.xml"));
+    ASSERT_TRUE(library);
+    const QString art = QStringLiteral("Northern Lights-Aurora Tones-artfile.jpg");
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    // Made when missing, 0700; left wider by someone, narrowed again; a link planted under an
+    // art file's name is replaced by the art, and its target stays as it was.
+    const std::string victim = temp.write("victim.txt", "precious");
+    const struct {
+        const char* what;
+        std::function<void()> before;
+    } cases[] = {
+        {"missing", [] {}},
+        {"too open", [&] { ::chmod(QFile::encodeName(folder).constData(), 0777); }},
+        {"a planted link",
+         [&] {
+             QFile::remove(folder + QLatin1Char('/') + art);
+             ASSERT_TRUE(
+                 QFile::link(QString::fromStdString(victim), folder + QLatin1Char('/') + art));
+         }},
+    };
+    for (const auto& c : cases) {
+        c.before();
+        const auto records =
+            MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("Morning Mix")});
+        ASSERT_TRUE(records) << c.what;
+        EXPECT_EQ(mode(folder), 0700u) << c.what;
+        EXPECT_EQ(records->front().sourceArt, folder + QLatin1Char('/') + art) << c.what;
+        EXPECT_FALSE(QFileInfo(records->front().sourceArt).isSymLink()) << c.what;
+        EXPECT_EQ(mode(records->front().sourceArt), 0600u) << c.what;
+        EXPECT_EQ(testsupport::readFile(victim), "precious") << c.what;
+    }
+
+    // The folder itself a link (to a folder someone else chose): not used; no art is written.
+    QDir(folder).removeRecursively();
+    std::filesystem::create_directories(temp.file("elsewhere"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(temp.file("elsewhere")), folder));
+    const auto records =
+        MusicProvider::getMusicMediaFiles(library.get(), {QStringLiteral("Morning Mix")});
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->front().sourceArt, QString());
+    EXPECT_TRUE(std::filesystem::is_empty(temp.file("elsewhere")));
 }
 
 TEST_F(MusicProviderTest, M3uFolderGivesTheSameTracks) {

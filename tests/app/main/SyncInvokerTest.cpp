@@ -34,7 +34,8 @@ TEST(SyncInvokerTest, RunsASyncAndPostsUpdatesOnItsThread) {
     bool onCaller = true;
     center.addObserver(QStringLiteral("update"), [&](const Notification& n) {
         onCaller = onCaller && QThread::currentThread() == QThread::currentThread();
-        updates << QStringLiteral("%1 %2").arg(n.userInfo.value(QStringLiteral("percent")).toInt())
+        updates << QStringLiteral("%1 %2")
+                       .arg(n.userInfo.value(QStringLiteral("percent")).toInt())
                        .arg(n.userInfo.value(QStringLiteral("message")).toString());
     });
     SyncInvoker invoker(center);
@@ -47,8 +48,8 @@ TEST(SyncInvokerTest, RunsASyncAndPostsUpdatesOnItsThread) {
     EXPECT_EQ(result.result, QStringLiteral("exception"));
     EXPECT_EQ(result.type(), QStringLiteral("error_connect"));
 
-    const SyncResult ok = invoker.sync(QStringLiteral("127.0.0.1"), port, {QStringLiteral("B")},
-                                       {track}, info);
+    const SyncResult ok =
+        invoker.sync(QStringLiteral("127.0.0.1"), port, {QStringLiteral("B")}, {track}, info);
     EXPECT_TRUE(ok.succeeded()) << ok.message().toStdString();
     EXPECT_FALSE(ok.exceptionDetails.has_value());
     EXPECT_TRUE(updates.contains(QStringLiteral("100 Army.mp3")));

@@ -1,12 +1,14 @@
 #include "UpdateChecker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 
 #include "Environment.h"
+#include "PrivateFolder.h"
 #include "UpdateWindowController.h"
 #include "VersionComparator.h"
 #include "support/HttpFixture.h"
@@ -27,7 +29,7 @@ std::string feed(const std::string& version, const std::string& source) {
 }
 
 class UpdateTest : public testing::Test {
-protected:
+  protected:
     UpdateTest() {
         qputenv("QUILLORY_UPDATE_SERVER", QByteArray::fromStdString(server.base()));
         QSettings().remove(QStringLiteral("uuid_quillory"));
@@ -42,11 +44,12 @@ TEST(VersionComparatorTest, ThreeComponentsLeadingIntegers) {
         const char* a;
         const char* b;
         bool newer;
-    } cases[] = {{"1.10", "1.9", true},   {"2", "1.9.9", true},     {"1.2", "1.2.0", false},
+    } cases[] = {{"1.10", "1.9", true},       {"2", "1.9.9", true},   {"1.2", "1.2.0", false},
                  {"1.2.3.9", "1.2.3", false}, {"1.2b", "1.2", false}, {"1.9", "1.10", false},
-                 {"1.0.1", "1.0.0", true},  {"", "0", false},       {" 3", "2.9", true}};
+                 {"1.0.1", "1.0.0", true},    {"", "0", false},       {" 3", "2.9", true}};
     for (const auto& c : cases) {
-        EXPECT_EQ(VersionComparator::isVersion(QString::fromUtf8(c.a), QString::fromUtf8(c.b)), c.newer)
+        EXPECT_EQ(VersionComparator::isVersion(QString::fromUtf8(c.a), QString::fromUtf8(c.b)),
+                  c.newer)
             << c.a << " vs " << c.b;
     }
     EXPECT_EQ(VersionComparator::normaliseValuesFromArray({QStringLiteral("1")}),
@@ -55,11 +58,12 @@ TEST(VersionComparatorTest, ThreeComponentsLeadingIntegers) {
 }
 
 TEST_F(UpdateTest, StatisticsRequestReusesItsIdentifier) {
-    EXPECT_EQ(UpdateChecker::statsQuery(QStringLiteral("ID"), QStringLiteral("1.0.0"),
-                                        QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
-                                        QStringLiteral("ana")),
-              QStringLiteral("/apps/quillorymac/desktop/updates/update_stats.php?id=ID&version=1.0.0"
-                             "&os=Debian+GNU/Linux+12+(bookworm)&uname=ana&type=quillorymacbeta"));
+    EXPECT_EQ(
+        UpdateChecker::statsQuery(QStringLiteral("ID"), QStringLiteral("1.0.0"),
+                                  QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
+                                  QStringLiteral("ana")),
+        QStringLiteral("/apps/quillorymac/desktop/updates/update_stats.php?id=ID&version=1.0.0"
+                       "&os=Debian+GNU/Linux+12+(bookworm)&uname=ana&type=quillorymacbeta"));
     UpdateChecker().updateStats();
     const QString id = QSettings().value(QStringLiteral("uuid_quillory")).toString();
     EXPECT_EQ(id.size(), 36);
@@ -105,7 +109,14 @@ TEST_F(UpdateTest, FeedAnswers) {
 }
 
 TEST_F(UpdateTest, DownloadLandsUnderItsNameAndReplacesAnOlderFile) {
-    const QString target = QDir::tempPath() + QStringLiteral("/QuilloryMac-99.deb");
+    // The package lands in the user's private folder (mode 0700); an older file there is
+    // replaced, and a link planted under its name is replaced too, never followed.
+    const QString folder = PrivateFolder::ensure();
+    ASSERT_FALSE(folder.isEmpty());
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    const QString target = folder + QStringLiteral("/QuilloryMac-99.deb");
     QFile old(target);
     old.open(QIODevice::WriteOnly);
     old.write("an older package that is longer than the new one");
@@ -128,6 +139,19 @@ TEST_F(UpdateTest, DownloadLandsUnderItsNameAndReplacesAnOlderFile) {
     QFile landed(target);
     landed.open(QIODevice::ReadOnly);
     EXPECT_EQ(landed.readAll(), QByteArray("package bytes"));
+
+    const testsupport::TempDir elsewhere;
+    const std::string victim = elsewhere.write("victim", "not yours");
+    QFile::remove(target);
+    ASSERT_TRUE(QFile::link(QString::fromStdString(victim), target));
+    path.reset();
+    calls = 0;
+    ASSERT_TRUE(checker.downloadUpdate());
+    ASSERT_TRUE(waitFor([&] { return calls > 0; }));
+    EXPECT_EQ(path, target);
+    EXPECT_EQ(testsupport::readFile(victim), "not yours");
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(testsupport::readFile(target.toStdString()), "package bytes");
 }
 
 TEST_F(UpdateTest, FailingDownloads) {
@@ -143,12 +167,12 @@ TEST_F(UpdateTest, FailingDownloads) {
     ASSERT_TRUE(checker.downloadUpdate());
     ASSERT_TRUE(waitFor([&] { return calls > 0; }));
     EXPECT_EQ(path, std::nullopt);
-    EXPECT_FALSE(QFile::exists(QDir::tempPath() + QStringLiteral("/missing.deb")));
+    EXPECT_FALSE(QFile::exists(PrivateFolder::path() + QStringLiteral("/missing.deb")));
     EXPECT_FALSE(UpdateChecker().downloadUpdate());  // nothing found: cannot start
 }
 
 class UpdateWindowTest : public UpdateTest {
-protected:
+  protected:
     UpdateWindowTest() : window(nullptr), controller(&window) {
         previousPath = qgetenv("PATH");
         window.show();
@@ -157,8 +181,9 @@ protected:
 
     // A folder on the PATH holding a fake installer that records its arguments.
     QString fakeInstaller() {
-        const std::string script = bin.write(
-            "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + bin.file("installed") + "\"\n");
+        const std::string script =
+            bin.write("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" +
+                                      bin.file("installed") + "\"\n");
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
         return QString::fromStdString(bin.file("installed"));
@@ -172,7 +197,8 @@ protected:
 };
 
 TEST_F(UpdateWindowTest, NoNewerVersionClosesByItself) {
-    server.answer(kFeedPath, {200, feed(Environment::sharedEnv().getAppVersion().toStdString(), "http://x/a.deb")});
+    server.answer(kFeedPath, {200, feed(Environment::sharedEnv().getAppVersion().toStdString(),
+                                        "http://x/a.deb")});
     controller.showWindow([&](int code) { codes.push_back(code); });
     EXPECT_FALSE(controller.downloadEnabled());
     ASSERT_TRUE(waitFor([&] { return !codes.empty(); }));
@@ -185,8 +211,9 @@ TEST_F(UpdateWindowTest, DownloadHandsThePackageToTheInstaller) {
     server.answer(kFeedPath, {200, feed("99.0.0", server.base() + "/files/QuilloryMac-99.deb")});
     controller.showWindow([&](int code) { codes.push_back(code); });
     ASSERT_TRUE(waitFor([&] { return controller.downloadEnabled(); }));
-    EXPECT_EQ(controller.message(), QStringLiteral("A newer version 99.0.0 is available, current version is ") +
-                                        Environment::sharedEnv().getAppVersion());
+    EXPECT_EQ(controller.message(),
+              QStringLiteral("A newer version 99.0.0 is available, current version is ") +
+                  Environment::sharedEnv().getAppVersion());
     controller.download();
     EXPECT_EQ(controller.message(), QStringLiteral("Downloading update please wait.."));
     EXPECT_FALSE(controller.skipEnabled());
@@ -197,7 +224,7 @@ TEST_F(UpdateWindowTest, DownloadHandsThePackageToTheInstaller) {
     QFile installed(record);
     installed.open(QIODevice::ReadOnly);
     EXPECT_EQ(installed.readAll(),
-              "1\n" + (QDir::tempPath() + QStringLiteral("/QuilloryMac-99.deb\n")).toUtf8());
+              "1\n" + (PrivateFolder::path() + QStringLiteral("/QuilloryMac-99.deb\n")).toUtf8());
 }
 
 TEST_F(UpdateWindowTest, NoInstallerOrFailedDownloadGoesOn) {
