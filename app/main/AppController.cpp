@@ -454,6 +454,8 @@ QMessageBox* AppController::beginAlert(QWidget* on, const SyncOutcome::Sheet& co
     if (auto* informative =
             alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
         informative->setTextFormat(Qt::PlainText);
+        // Wide enough that the summary after a sync reads as a line or two, not a column.
+        informative->setMinimumWidth(360);
     }
     if (auto* heading = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         QFont bold = heading->font();
