@@ -2,9 +2,10 @@
 
 #include <sqlite3.h>
 
-#include <QCryptographicHash>
 #include <QLoggingCategory>
 #include <memory>
+
+#include "util/FilesIO.h"
 
 Q_LOGGING_CATEGORY(lcTrackCache, "quillory.library.cache")
 
@@ -105,6 +106,6 @@ void TrackInfoCache::setArtSource(const QString& artName, const QString& digest)
 }
 
 QString TrackInfoCache::digest(const QByteArray& bytes) {
-    if (bytes.isEmpty()) return {};
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+    return QString::fromStdString(
+        fileutils::FilesIO::digestOf(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }

@@ -9,6 +9,14 @@
 
 namespace fileutils {
 
+namespace {
+std::string hexadecimal(XXH64_hash_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+}  // namespace
+
 std::string FilesIO::getFileName(std::string path) {
     const std::string::size_type slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -37,10 +45,12 @@ std::string FilesIO::digest(const std::string& path) {
         XXH3_64bits_update(state.get(), chunk, got);
     }
     if (std::ferror(tester.getFilePointer()) != 0) return {};
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx",
-                  static_cast<unsigned long long>(XXH3_64bits_digest(state.get())));
-    return text;
+    return hexadecimal(XXH3_64bits_digest(state.get()));
+}
+
+std::string FilesIO::digestOf(const void* bytes, std::size_t length) {
+    if (length == 0) return {};
+    return hexadecimal(XXH3_64bits(bytes, length));
 }
 
 }  // namespace fileutils
