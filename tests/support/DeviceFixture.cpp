@@ -38,7 +38,7 @@ std::map<std::string, std::string> DeviceFixture::treeOf(const std::filesystem::
              walk.increment(error)) {
             std::error_code kind;
             if (walk->is_regular_file(kind)) {
-                files[std::filesystem::relative(walk->path(), folder).string()] =
+                files[walk->path().lexically_relative(folder).string()] =
                     readFile(walk->path().string());
             }
         }
