@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <atomic>
 #include <cstdlib>
+#include <utility>
 
 #include "Environment.h"
 #include "SyncStatusCallbackImpl.h"
@@ -86,7 +87,7 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
         WifiTransfer transfer(&cancel);
         transfer.setHost(host.toStdString());
         transfer.setPort(port.toStdString());
-        Synchronizer synchronizer(transfer, info, tracks, others, names, workingDir);
+        Synchronizer synchronizer(transfer, info, std::move(tracks), others, names, workingDir);
         Synchronizer::Options options;
         options.fast =
             fastSync.value_or(QSettings().value(QStringLiteral("fastsync"), true).toBool());
