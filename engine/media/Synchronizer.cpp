@@ -1,11 +1,10 @@
 #include "media/Synchronizer.h"
 
-#include <utility>
-
 #include <algorithm>
 #include <deque>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "media/CMediaException.h"
 #include "media/MediaCache.h"
