@@ -3,7 +3,7 @@
 QString CliOptions::help() {
     return QStringLiteral(
         "Usage: quillory-sync --device HOST:PORT (--playlist NAME ... | --all) [options]\n"
-        "       quillory-sync --list-playlists [--library PATH]\n"
+        "       quillory-sync --list-playlists [--library PATH] [--music-folder PATH]\n"
         "       quillory-sync --discover [--seconds N]\n"
         "\n"
         "Syncs playlists of your music library to a phone running the Quillory device app (or\n"
@@ -13,9 +13,16 @@ QString CliOptions::help() {
         "  --device HOST:PORT   the device app's address and port ([IPv6]:PORT for IPv6)\n"
         "  --playlist NAME      a playlist to keep on the device; repeat for more\n"
         "  --all                every playlist of the library\n"
-        "  --library PATH       an exported Library.xml or a folder of M3U playlists (default:\n"
-        "                       QUILLORY_LIBRARY, the desktop program's choice, then ~/Music/\n"
-        "                       Library.xml, the music folder's Playlists, ~/.mpd/playlists)\n"
+        "  --library PATH       the music library: an exported iTunes Library.xml, Rhythmbox's\n"
+        "                       folder (or its rhythmdb.xml), Strawberry's strawberry.db,\n"
+        "                       Clementine's clementine.db, or a folder of M3U, M3U8, XSPF, PLS\n"
+        "                       or Audacious playlists (default: QUILLORY_LIBRARY, the desktop\n"
+        "                       program's choice, then the first of the usual places with\n"
+        "                       playlists: ~/Music/Library.xml, Rhythmbox, Strawberry,\n"
+        "                       Clementine, ~/Music/Playlists, MPD's and Audacious's playlists)\n"
+        "  --music-folder PATH  where the tracks of a Library.xml exported on another computer\n"
+        "                       are now (default: the desktop program's choice, else the folder\n"
+        "                       that holds the library file)\n"
         "  --list-playlists     print the library's playlists and exit\n"
         "  --discover           list device apps announcing themselves on this network\n"
         "  --seconds N          how long --discover listens (default 3)\n"
@@ -70,6 +77,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
             const auto text = value();
             if (!text) return std::nullopt;
             options.library = *text;
+        } else if (argument == QLatin1String("--music-folder")) {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.musicFolder = *text;
         } else if (argument == QLatin1String("--seconds")) {
             const auto text = value();
             if (!text) return std::nullopt;

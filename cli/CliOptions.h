@@ -9,7 +9,8 @@ struct CliOptions {
     enum class Action { Sync, ListPlaylists, Discover, Help };
 
     Action action = Action::Sync;
-    QString library;  // empty: the configured or usual library
+    QString library;      // empty: the configured or usual library
+    QString musicFolder;  // empty: the configured one, else the library file's folder
     QStringList playlists;
     bool all = false;
     QString host;

@@ -123,13 +123,15 @@ int main(int argc, char** argv) {
                                    "--library. Nothing was sent."));
         return 2;
     }
-    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(reading.path);
-    reading.opened = library != nullptr;
-    reading.names = MusicProvider::getPlaylistNames(library.get());
+    QString unreadable;
+    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(
+        reading.path, unreadable,
+        options->musicFolder.isEmpty() ? LibraryLocator::musicFolder() : options->musicFolder);
+    reading = LibraryGuard::readingOf(reading.path, library.get(), unreadable);
     if (!reading.opened) {
-        say(errors, QStringLiteral("quillory-sync: cannot read the music library %1. Nothing was "
-                                   "sent.")
-                        .arg(reading.path));
+        say(errors, QStringLiteral("quillory-sync: cannot read the music library: %1. Nothing "
+                                   "was sent.")
+                        .arg(unreadable));
         return 2;
     }
     const QStringList& available = reading.names;

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QUrl>
+
+#include "LibraryLocation.h"
 
 namespace {
 
@@ -15,12 +16,21 @@ QString decode(const QByteArray& line) {
     return utf8.hasError() ? QString::fromLatin1(line) : text;
 }
 
+// Some Windows players write UTF-16 with a byte-order mark; read as bytes, every line would be
+// a bogus entry. Such text is converted to UTF-8 before it is split into lines.
+QByteArray withoutByteOrderMark(const QByteArray& text) {
+    if (text.startsWith("\xEF\xBB\xBF")) return text.mid(3);
+    const bool little = text.startsWith("\xFF\xFE");
+    if (!little && !text.startsWith("\xFE\xFF")) return text;
+    QStringDecoder utf16(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    return QString(utf16(text.mid(2))).toUtf8();
+}
+
 }  // namespace
 
 std::vector<LibraryItem> M3uLibrary::parse(const QByteArray& text, const QString& base) {
     std::vector<LibraryItem> items;
-    QByteArray bytes = text;
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    const QByteArray bytes = withoutByteOrderMark(text);
     QString pendingTitle;
     for (QByteArray raw : bytes.split('\n')) {
         if (raw.endsWith('\r')) raw.chop(1);
@@ -37,17 +47,8 @@ std::vector<LibraryItem> M3uLibrary::parse(const QByteArray& text, const QString
         // Blanks around an entry are usually stray, but may belong to the file's name.
         const QString untrimmed = decode(raw);
         for (const QString& candidate : {untrimmed, line}) {
-            QString path = candidate;
-            if (candidate.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-                path = QUrl::fromEncoded(candidate.toUtf8()).toLocalFile();
-            } else if (QFileInfo(candidate).isRelative()) {
-                path = QDir(base).filePath(candidate);
-            }
-            const QFileInfo file(path);
-            if (!path.isEmpty() && file.isFile()) {
-                item.location = file.absoluteFilePath();
-                break;
-            }
+            item.location = LibraryLocation::existingEntry(candidate, base);
+            if (item.location) break;
         }
         item.title = pendingTitle;
         pendingTitle.clear();

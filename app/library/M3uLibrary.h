@@ -17,6 +17,7 @@ public:
 
     std::vector<LibraryPlaylist> allPlaylists() const override { return playlists; }
     QString origin() const override { return folder; }
+    QString kind() const override { return QStringLiteral("Playlist folder"); }
 
 private:
     QString folder;

@@ -1,5 +1,6 @@
 #include "MusicLibrary.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -8,16 +9,20 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 
+std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& error,
+                                                 const QString& musicFolder) {
+    const QFileInfo info(path);
+    if (info.isDir()) return M3uLibrary::load(path, error);
+    if (!info.isFile()) {
+        error = path + QStringLiteral(": no such library file or playlist folder");
+        return nullptr;
+    }
+    return XmlLibrary::load(path, musicFolder, error);
+}
+
 std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path) {
     QString error;
-    std::unique_ptr<MusicLibrary> library;
-    if (QFileInfo(path).isDir()) {
-        library = M3uLibrary::load(path, error);
-    } else if (QFileInfo(path).isFile()) {
-        library = XmlLibrary::load(path, error);
-    } else {
-        error = path + QStringLiteral(": no such library file or playlist folder");
-    }
+    std::unique_ptr<MusicLibrary> library = open(path, error);
     if (!library) qCWarning(lcLibrary).noquote() << "Cannot open the music library:" << error;
     return library;
 }

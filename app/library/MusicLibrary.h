@@ -1,5 +1,5 @@
 // A music library as the library provider reads it: playlists in library order, each with its
-// items. Implemented by each library source (an exported XML library, a folder of M3U files).
+// items. Implemented by each library source, one class per format.
 #pragma once
 
 #include <QString>
@@ -27,10 +27,18 @@ public:
 
     // Every playlist, in library order, duplicates kept. Any thread.
     virtual std::vector<LibraryPlaylist> allPlaylists() const = 0;
-    // Where the library was read from, for log lines.
+    // Where the library was read from.
     virtual QString origin() const = 0;
+    // The kind of library as the window names it ("iTunes library", "Playlist folder", ...).
+    virtual QString kind() const = 0;
 
-    // Opens the library at path: a folder is read as M3U playlists, a file as an XML library.
-    // Returns null (and logs why) when it cannot be opened.
+    // Opens the library at path, whatever its kind: the source is told by the file's content
+    // or the folder's files. musicFolder is where the tracks of a library exported on another
+    // computer are looked for ("": the folder that holds the library file). Null when it cannot
+    // be opened, with the reason (naming the file) in error; a damaged or foreign file is an
+    // error, never an empty library.
+    static std::unique_ptr<MusicLibrary> open(const QString& path, QString& error,
+                                              const QString& musicFolder = QString());
+    // The same, the reason logged instead.
     static std::unique_ptr<MusicLibrary> open(const QString& path);
 };

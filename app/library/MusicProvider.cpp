@@ -52,7 +52,7 @@ QByteArray toJpeg(const QByteArray& image) {
 
 }  // namespace
 
-std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path) {
+std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path, QString* error) {
     const QString located = LibraryLocator::locate();
     if (path != nullptr) *path = located;
     if (located.isEmpty()) {
@@ -60,7 +60,12 @@ std::unique_ptr<MusicLibrary> MusicProvider::openLocated(QString* path) {
                              << "QUILLORY_LIBRARY";
         return nullptr;
     }
-    return MusicLibrary::open(located);
+    QString why;
+    std::unique_ptr<MusicLibrary> library =
+        MusicLibrary::open(located, why, LibraryLocator::musicFolder());
+    if (!library) qCWarning(lcLibrary).noquote() << "Cannot open the music library:" << why;
+    if (error != nullptr) *error = why;
+    return library;
 }
 
 QString MusicProvider::artFolder() {

@@ -14,9 +14,11 @@
 
 class MusicProvider {
   public:
-    // Opens the library LibraryLocator finds; null (logged) when there is none or it cannot be
-    // read. path, when given, receives where it was looked for ("" when nowhere).
-    static std::unique_ptr<MusicLibrary> openLocated(QString* path = nullptr);
+    // Opens the library LibraryLocator finds, with the music folder the user chose; null
+    // (logged) when there is none or it cannot be read. path, when given, receives where it was
+    // looked for ("" when nowhere); error, why it could not be read.
+    static std::unique_ptr<MusicLibrary> openLocated(QString* path = nullptr,
+                                                     QString* error = nullptr);
 
     // Every playlist name of the library LibraryLocator finds, in library order, duplicates
     // kept; empty when it cannot be opened.

@@ -7,6 +7,8 @@
 #include <pugixml.hpp>
 #include <unordered_map>
 
+#include "LibraryLocation.h"
+
 namespace {
 
 // The value element that follows <key>name</key> in a plist dict, or an empty node.
@@ -23,30 +25,35 @@ QString textOf(const pugi::xml_node& dict, const char* name) {
                                                     : QString();
 }
 
-// A file URL as a local path that exists; absent for other schemes, streams and missing files.
-// A relative reference is taken from the library file's folder, so a library can travel with
-// its music.
-std::optional<QString> localFile(const QString& location, const QUrl& base) {
-    if (location.isEmpty()) return std::nullopt;
-    const QUrl url = base.resolved(QUrl::fromEncoded(location.toUtf8()));
-    if (!url.isLocalFile()) return std::nullopt;
-    const QString path = url.toLocalFile();
-    if (!QFileInfo(path).isFile()) return std::nullopt;
-    return path;
+// The decoded path of a URL, for comparing locations written on another computer.
+QString urlPath(const QString& location) {
+    return QUrl(location, QUrl::TolerantMode).path(QUrl::FullyDecoded);
+}
+
+// Where a track of a library moved from another computer is now: its path relative to the old
+// music folder, under the new one. Windows paths compare without regard to case.
+std::optional<QString> movedFile(const QString& location, const QString& oldFolder,
+                                 const QString& newFolder) {
+    if (oldFolder.isEmpty()) return std::nullopt;
+    const QString path = urlPath(location);
+    if (!path.startsWith(oldFolder, Qt::CaseInsensitive)) return std::nullopt;
+    return LibraryLocation::existingEntry(path.mid(oldFolder.size()), newFolder);
 }
 
 }  // namespace
 
-std::unique_ptr<XmlLibrary> XmlLibrary::load(const QString& path, QString& error) {
+std::unique_ptr<XmlLibrary> XmlLibrary::load(const QString& path, const QString& musicFolder,
+                                             QString& error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = path + QStringLiteral(": ") + file.errorString();
         return nullptr;
     }
-    return parse(file.readAll(), path, error);
+    return parse(file.readAll(), path, musicFolder, error);
 }
 
-std::unique_ptr<XmlLibrary> XmlLibrary::parse(const QByteArray& xml, const QString& path, QString& error) {
+std::unique_ptr<XmlLibrary> XmlLibrary::parse(const QByteArray& xml, const QString& path,
+                                              const QString& musicFolder, QString& error) {
     pugi::xml_document document;
     const pugi::xml_parse_result parsed =
         document.load_buffer(xml.constData(), static_cast<std::size_t>(xml.size()));
@@ -64,13 +71,18 @@ std::unique_ptr<XmlLibrary> XmlLibrary::parse(const QByteArray& xml, const QStri
         return nullptr;
     }
 
-    const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const QString libraryFolder = QFileInfo(path).absolutePath();
+    const QString newFolder = musicFolder.isEmpty() ? libraryFolder : musicFolder;
+    QString oldFolder = urlPath(textOf(root, "Music Folder"));
+    if (!oldFolder.isEmpty() && !oldFolder.endsWith(QLatin1Char('/'))) oldFolder += QLatin1Char('/');
     std::unordered_map<std::string, LibraryItem> byId;
     for (pugi::xml_node key = tracks.child("key"); key; key = key.next_sibling("key")) {
         const pugi::xml_node track = key.next_sibling();
         if (std::strcmp(track.name(), "dict") != 0) continue;
         LibraryItem item;
-        item.location = localFile(textOf(track, "Location"), base);
+        const QString location = textOf(track, "Location");
+        item.location = LibraryLocation::existingUrl(location, libraryFolder);
+        if (!item.location) item.location = movedFile(location, oldFolder, newFolder);
         item.title = textOf(track, "Name");
         item.artist = textOf(track, "Artist");
         item.album = textOf(track, "Album");

@@ -47,11 +47,11 @@ AppController::AppController()
     showLibrary(library);
 }
 
-LibraryGuard::Reading AppController::readLibrary() {
-    LibraryGuard::Reading reading;
-    const std::unique_ptr<MusicLibrary> opened = MusicProvider::openLocated(&reading.path);
-    reading.opened = opened != nullptr;
-    reading.names = MusicProvider::getPlaylistNames(opened.get());
+LibraryGuard::Reading AppController::readLibrary(std::unique_ptr<MusicLibrary>* keep) {
+    QString path, error;
+    std::unique_ptr<MusicLibrary> opened = MusicProvider::openLocated(&path, &error);
+    const LibraryGuard::Reading reading = LibraryGuard::readingOf(path, opened.get(), error);
+    if (keep != nullptr) *keep = std::move(opened);
     return reading;
 }
 
@@ -61,11 +61,17 @@ void AppController::showLibrary(const LibraryGuard::Reading& reading) {
     const QString notice = LibraryGuard::notice(reading);
     libraryNotice->setText(notice);
     libraryNotice->setVisible(!notice.isEmpty());
+    libraryInUse->setText(LibraryGuard::inUse(reading));
+    libraryInUse->setToolTip(libraryInUse->text());
     reloadLists();
 }
 
 QString AppController::libraryNoticeText() const {
     return libraryNotice->text();
+}
+
+QString AppController::libraryInUseText() const {
+    return libraryInUse->text();
 }
 
 AppController::~AppController() {
@@ -123,6 +129,13 @@ void AppController::buildWindow() {
     auto* leftColumn = new QVBoxLayout;
     leftColumn->addWidget(new QLabel(tr("Playlists in your music library")));
     leftColumn->addWidget(sourceTv);
+    // Which library is read (kind and path): with several players installed, the one found
+    // first may not be the one the user thinks of.
+    libraryInUse = new QLabel;
+    libraryInUse->setTextFormat(Qt::PlainText);
+    libraryInUse->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    libraryInUse->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    leftColumn->addWidget(libraryInUse);
     auto* rightColumn = new QVBoxLayout;
     rightColumn->addWidget(new QLabel(tr("Playlists to keep on the device")));
     rightColumn->addWidget(syncTv);
@@ -167,7 +180,8 @@ void AppController::buildWindow() {
 
     QMenu* file = window.menuBar()->addMenu(tr("&File"));
     file->addAction(tr("Choose Music &Library File..."), this, [this] { chooseLibrary(false); });
-    file->addAction(tr("Choose &Playlist Folder..."), this, [this] { chooseLibrary(true); });
+    file->addAction(tr("Choose Library &Folder..."), this, [this] { chooseLibrary(true); });
+    file->addAction(tr("Choose &Music Folder..."), this, &AppController::chooseMusicFolder);
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
     QMenu* help = window.menuBar()->addMenu(tr("&Help"));
@@ -389,10 +403,8 @@ void AppController::syncBackground(QStringList playlists, Connected device,
         this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
     // The library is read once, here, and checked before anything reaches the device: it may
     // have gone (an unplugged drive) or changed since the window read it.
-    LibraryGuard::Reading reading;
-    const std::unique_ptr<MusicLibrary> source = MusicProvider::openLocated(&reading.path);
-    reading.opened = source != nullptr;
-    reading.names = MusicProvider::getPlaylistNames(source.get());
+    std::unique_ptr<MusicLibrary> source;
+    const LibraryGuard::Reading reading = readLibrary(&source);
     const LibraryGuard::Decision decision =
         LibraryGuard::beforeSync(reading, playlists, confirmedMissing);
     if (decision.verdict != LibraryGuard::Verdict::Go) {
@@ -588,11 +600,23 @@ void AppController::chooseLibrary(bool folder) {
     QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (music.isEmpty()) music = QDir::homePath();
     const QString path =
-        folder ? QFileDialog::getExistingDirectory(mainWindow.get(), tr("Choose a Playlist Folder"),
-                                                   music)
-               : QFileDialog::getOpenFileName(mainWindow.get(), tr("Choose a Music Library File"),
-                                              music, tr("Music library (*.xml)"));
+        folder ? QFileDialog::getExistingDirectory(
+                     mainWindow.get(),
+                     tr("Choose a Library Folder (playlists, or a Rhythmbox folder)"), music)
+               : QFileDialog::getOpenFileName(
+                     mainWindow.get(), tr("Choose a Music Library File"), music,
+                     tr("Music libraries (*.xml *.db);;All files (*)"));
     if (path.isEmpty()) return;
     LibraryLocator::choose(path);
+    showLibrary(readLibrary());
+}
+
+void AppController::chooseMusicFolder() {
+    QString start = LibraryLocator::musicFolder();
+    if (start.isEmpty()) start = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    const QString path = QFileDialog::getExistingDirectory(
+        mainWindow.get(), tr("Choose the Music Folder of a Library from Another Computer"), start);
+    if (path.isEmpty()) return;
+    LibraryLocator::chooseMusicFolder(path);
     showLibrary(readLibrary());
 }

@@ -78,8 +78,11 @@ class AppController : public QObject {
     // Help > About: version, licence and home page.
     void about();
     void feedback();
-    // Lets the user pick a Library.xml or a playlist folder; kept in the settings.
+    // Lets the user pick a library file (Library.xml, a player's database) or folder (playlist
+    // files, Rhythmbox's); kept in the settings.
     void chooseLibrary(bool folder);
+    // Lets the user pick where the tracks of a library exported on another computer are now.
+    void chooseMusicFolder();
 
     // Observers: "update" on the sync thread, "cancel" on the main thread.
     void syncNotification(const Notification& notification);
@@ -101,6 +104,8 @@ class AppController : public QObject {
     QString infoLine() const;
     // What the window says about the library ("" when it was read).
     QString libraryNoticeText() const;
+    // Which library the window says is in use.
+    QString libraryInUseText() const;
     // The result or rating sheet now open, or null.
     QMessageBox* openSheet() const { return sheet; }
     QMessageBox* aboutSheet() const { return aboutBox; }
@@ -119,8 +124,9 @@ class AppController : public QObject {
     void runStartupStep();
     // Centres a dialog just opened on the main window and gives it the keyboard focus.
     void present(QWidget* dialog);
-    // Reads the library LibraryLocator finds: where, whether it opened, its playlist names.
-    static LibraryGuard::Reading readLibrary();
+    // Reads the library LibraryLocator finds: where, whether it opened, its playlist names;
+    // keep, when given, receives the opened library.
+    static LibraryGuard::Reading readLibrary(std::unique_ptr<MusicLibrary>* keep = nullptr);
     // Takes a reading of the library into the lists and the notice.
     void showLibrary(const LibraryGuard::Reading& reading);
     struct Connected {
@@ -150,6 +156,7 @@ class AppController : public QObject {
     QLabel* tfSyncLocation = nullptr;
     QLabel* tfVersionInfo = nullptr;
     QLabel* libraryNotice = nullptr;
+    QLabel* libraryInUse = nullptr;
     ConnectionWindowController* connWinController = nullptr;
     UpdateWindowController* updateWinController = nullptr;
     ProgWinController* progController = nullptr;

@@ -1,5 +1,21 @@
 #include "LibraryGuard.h"
 
+#include <QFileInfo>
+
+#include "MusicLibrary.h"
+#include "MusicProvider.h"
+
+LibraryGuard::Reading LibraryGuard::readingOf(const QString& path, const MusicLibrary* library,
+                                              const QString& error) {
+    Reading reading;
+    reading.path = path;
+    reading.opened = library != nullptr;
+    reading.names = MusicProvider::getPlaylistNames(library);
+    reading.kind = library != nullptr ? library->kind() : QString();
+    reading.error = library != nullptr ? QString() : error;
+    return reading;
+}
+
 QStringList LibraryGuard::missingNames(const QStringList& syncList, const QStringList& names) {
     QStringList missing;
     for (const QString& name : syncList) {
@@ -23,13 +39,24 @@ QString LibraryGuard::notice(const Reading& reading) {
     if (reading.path.isEmpty()) {
         return QStringLiteral(
             "No music library was found. Choose one with File > Choose Music Library File... "
-            "(or File > Choose Playlist Folder...).");
+            "(or File > Choose Library Folder...).");
+    }
+    if (!reading.error.isEmpty() && QFileInfo::exists(reading.path)) {
+        return QStringLiteral(
+                   "The music library %1 cannot be read (%2). Choose another with File > Choose "
+                   "Music Library File... (or File > Choose Library Folder...).")
+            .arg(reading.path, reading.error);
     }
     return QStringLiteral(
                "The music library %1 cannot be read: it is missing, moved or on a drive that is "
                "not plugged in. Plug the drive in, or choose the library with File > Choose Music "
-               "Library File... (or File > Choose Playlist Folder...).")
+               "Library File... (or File > Choose Library Folder...).")
         .arg(reading.path);
+}
+
+QString LibraryGuard::inUse(const Reading& reading) {
+    if (!reading.opened) return {};
+    return QStringLiteral("Library: %1, %2").arg(reading.kind, reading.path);
 }
 
 QString LibraryGuard::refusalText(const Reading& reading) {

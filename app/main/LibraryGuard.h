@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class MusicLibrary;
+
 class LibraryGuard {
   public:
     // The library as read at one moment.
@@ -14,7 +16,12 @@ class LibraryGuard {
         QString path;         // where it was looked for; "" when none is configured or found
         bool opened = false;  // whether it could be read
         QStringList names;    // its playlist names (empty when not opened)
+        QString kind;         // the kind of library ("" when not opened)
+        QString error;        // why it could not be read ("" when opened or not found)
     };
+    // The reading of library, opened from path (null when it failed with error).
+    static Reading readingOf(const QString& path, const MusicLibrary* library,
+                             const QString& error);
     enum class Verdict { Go, Refuse, Confirm };
     struct Decision {
         Verdict verdict = Verdict::Go;
@@ -29,8 +36,10 @@ class LibraryGuard {
                                const QStringList& confirmed);
 
     // What the window says about the library: "" when it was read, else which file could not
-    // be read and what to do about it.
+    // be read, why, and what to do about it.
     static QString notice(const Reading& reading);
+    // Which library is in use: "Library: KIND, PATH"; "" when none was read.
+    static QString inUse(const Reading& reading);
     // The refused sync's sheet.
     static QString refusalTitle() { return QStringLiteral("Music library not available"); }
     static QString refusalText(const Reading& reading);

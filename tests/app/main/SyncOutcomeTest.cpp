@@ -15,9 +15,12 @@ using Verdict = LibraryGuard::Verdict;
 TEST(LibraryGuardTest, DecidesBeforeAnythingIsSent) {
     const LibraryGuard::Reading readable{QStringLiteral("/music/Library.xml"),
                                          true,
-                                         {QStringLiteral("Rock"), QStringLiteral("Jazz")}};
-    const LibraryGuard::Reading unreadable{QStringLiteral("/media/usb/Library.xml"), false, {}};
-    const LibraryGuard::Reading empty{QStringLiteral("/music/lists"), true, {}};
+                                         {QStringLiteral("Rock"), QStringLiteral("Jazz")},
+                                         QStringLiteral("iTunes library"),
+                                         {}};
+    const LibraryGuard::Reading unreadable{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}};
+    const LibraryGuard::Reading empty{QStringLiteral("/music/lists"), true, {},
+                                      QStringLiteral("Playlist folder"), {}};
     const struct {
         const char* what;
         LibraryGuard::Reading reading;
@@ -77,7 +80,7 @@ TEST(LibraryGuardTest, DecidesBeforeAnythingIsSent) {
     const QString notice = LibraryGuard::notice(unreadable);
     EXPECT_TRUE(notice.contains(QStringLiteral("/media/usb/Library.xml")));
     EXPECT_TRUE(notice.contains(QStringLiteral("File > Choose Music Library File...")));
-    EXPECT_TRUE(LibraryGuard::notice({QString(), false, {}})
+    EXPECT_TRUE(LibraryGuard::notice({QString(), false, {}, {}, {}})
                     .startsWith(QStringLiteral("No music library was found.")));
     EXPECT_TRUE(LibraryGuard::refusalText(unreadable)
                     .endsWith(QStringLiteral("Nothing was synced: the device was not touched.")));
