@@ -195,6 +195,28 @@ TEST_F(QuillorySyncTest, DeclinedFilesAreNamedSkippedAndOfferedAgain) {
     EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
 }
 
+// A Library.xml exported on Windows names its tracks under that machine's music folder; with
+// --music-folder they are found by the same relative path here.
+TEST_F(QuillorySyncTest, LibraryFromAnotherComputerSyncsFromTheMusicFolder) {
+    TempDir library;
+    library.write("disk/Music/Band/Record/01 Song.mp3", "song");
+    const QString xml = QString::fromStdString(library.write(
+        "export/Library.xml",
+        "<plist><dict><key>Music Folder</key>"
+        "<string>file://localhost/C:/Users/Name/Music/iTunes/iTunes%20Media/</string>"
+        "<key>Tracks</key><dict><key>7</key><dict><key>Artist</key><string>Band</string>"
+        "<key>Album</key><string>Record</string><key>Location</key><string>file://localhost/"
+        "C:/Users/Name/Music/iTunes/iTunes%20Media/Music/Band/Record/01%20Song.mp3</string>"
+        "</dict></dict><key>Playlists</key><array><dict><key>Name</key><string>Mix</string>"
+        "<key>Playlist Items</key><array><dict><key>Track ID</key><integer>7</integer></dict>"
+        "</array></dict></array></dict></plist>"));
+    DeviceFixture device;
+    const Run sync = run(syncTo(device, xml) + QStringList{QStringLiteral("--music-folder"),
+                                                          QString::fromStdString(library.file("disk"))});
+    ASSERT_EQ(sync.status, 0) << sync.err.toStdString();
+    EXPECT_EQ(device.tree().at("Band/Record/01 Song.mp3"), "song");
+}
+
 TEST_F(QuillorySyncTest, ErrorsAndListing) {
     const QString xml = kSample + QStringLiteral("/Library.xml");
     const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("--library"), xml});
@@ -244,6 +266,11 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
         {{QStringLiteral("--library"), QString::fromStdString(empty.file("lists")),
           QStringLiteral("--all")},
          QStringLiteral("has no playlists")},
+        // A damaged library names the file and what is wrong with it.
+        {{QStringLiteral("--library"),
+          QString::fromStdString(empty.write("Cut.xml", "<plist><dict><key>Tracks</key><dict>")),
+          QStringLiteral("--all")},
+         QString::fromStdString(empty.file("Cut.xml: "))},
         {{QStringLiteral("--library"), xml, QStringLiteral("--playlist"),
           QStringLiteral("Morning Mix"), QStringLiteral("--playlist"), QStringLiteral("Gone")},
          QStringLiteral("no playlist \"Gone\"")},
