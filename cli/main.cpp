@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QString unreadable;
-    const std::unique_ptr<MusicLibrary> library = MusicLibrary::open(
+    std::unique_ptr<MusicLibrary> library = MusicLibrary::open(
         reading.path, unreadable,
         options->musicFolder.isEmpty() ? LibraryLocator::musicFolder() : options->musicFolder);
     reading = LibraryGuard::readingOf(reading.path, library.get(), unreadable);
@@ -173,10 +173,13 @@ int main(int argc, char** argv) {
                     .arg(serverInfo->value(QStringLiteral("devicename")),
                          serverInfo->value(QStringLiteral("synclocation"))));
 
-    const QList<ITunesMediaFileObc> tracks =
+    QList<ITunesMediaFileObc> tracks =
         MusicProvider::getMusicMediaFiles(library.get(), chosen,
                                           MusicProvider::trackCacheFile(environment.workingDir()))
             .value_or(QList<ITunesMediaFileObc>());
+    const qsizetype trackCount = tracks.size();
+    // The records are all the sync needs from here: a large library is not held twice.
+    library.reset();
 
     TerminalProgress progress(stdout);
     SyncInvoker invoker;
@@ -188,7 +191,7 @@ int main(int argc, char** argv) {
     running = &invoker;
     signal(SIGINT, onInterrupt);
     const SyncResult result =
-        invoker.sync(options->host, options->port, chosen, tracks, *serverInfo);
+        invoker.sync(options->host, options->port, chosen, std::move(tracks), *serverInfo);
     running = nullptr;
     signal(SIGINT, SIG_DFL);
     progress.finish();
@@ -200,7 +203,7 @@ int main(int argc, char** argv) {
     say(stdout, QStringLiteral("Summary: ") + result.summaryLine());
     if (result.declinedFiles.isEmpty()) {
         say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")
-                        .arg(tracks.size())
+                        .arg(trackCount)
                         .arg(chosen.size()));
         return 0;
     }

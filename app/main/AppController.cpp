@@ -414,11 +414,13 @@ void AppController::syncBackground(QStringList playlists, Connected device,
             this, [this] { updateControlsForSyncState(1); }, Qt::QueuedConnection);
         return;
     }
-    const QList<ITunesMediaFileObc> tracks =
+    QList<ITunesMediaFileObc> tracks =
         MusicProvider::getMusicMediaFiles(
             source.get(), playlists,
             MusicProvider::trackCacheFile(Environment::sharedEnv().workingDir()))
             .value_or(QList<ITunesMediaFileObc>());
+    // The records are all the sync needs from here: a large library is not held twice.
+    source.reset();
     SyncInvoker* invoker = nullptr;
     {
         const std::lock_guard<std::mutex> lock(invokerMutex);
@@ -426,7 +428,7 @@ void AppController::syncBackground(QStringList playlists, Connected device,
         invoker = syncInvoker.get();
     }
     const SyncResult result =
-        invoker->sync(device.host, device.port, playlists, tracks, device.serverInfo);
+        invoker->sync(device.host, device.port, playlists, std::move(tracks), device.serverInfo);
     QMetaObject::invokeMethod(
         this, [this, result] { syncFinished(result); }, Qt::QueuedConnection);
     {

@@ -36,7 +36,7 @@ void SyncInvoker::fireNotification(const Notification& notification) {
 }
 
 SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QStringList& playlists,
-                             const QList<ITunesMediaFileObc>& mediaFiles,
+                             QList<ITunesMediaFileObc> mediaFiles,
                              const QMap<QString, QString>& serverInfo) {
     SyncResult result;
     qCInfo(lcInvoker) << "Converitng playlists to CPP";
@@ -67,6 +67,7 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
                             file.sourceFile.toStdString(), file.sourceArt.toStdString(),
                             std::move(lists));
     }
+    mediaFiles = {};
     const std::vector<itunesinfo::ITunesMediaFile> others;
 
     qCInfo(lcInvoker) << "Building server info OBJC->CPP";

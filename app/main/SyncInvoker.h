@@ -19,8 +19,10 @@ class SyncInvoker {
     explicit SyncInvoker(NotificationCenter& center = NotificationCenter::defaultCenter());
 
     // Blocks until the sync has ended. Engine errors come back in the result, never thrown.
+    // The records are released once turned into engine records (hand them over with std::move
+    // so that a large library is not held twice while the sync runs).
     SyncResult sync(const QString& host, const QString& port, const QStringList& playlists,
-                    const QList<ITunesMediaFileObc>& mediaFiles,
+                    QList<ITunesMediaFileObc> mediaFiles,
                     const QMap<QString, QString>& serverInfo);
     // Asks the running sync to stop before the next chunk of the file being sent.
     void cancelSync();

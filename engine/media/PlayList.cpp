@@ -35,7 +35,7 @@ PlayList::~PlayList() {
     free();
 }
 
-void PlayList::WriteIfRelevant(itunesinfo::ITunesMediaFile track) {
+void PlayList::WriteIfRelevant(const itunesinfo::ITunesMediaFile& track) {
     if (!track.belongsToPlaylist(name) || !stream.is_open()) return;
     stream << '\n'
            << "./" << Utils::makeValidDirName(track.getArtist()) << '/'

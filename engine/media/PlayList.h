@@ -22,7 +22,7 @@ class QUILLORY_EXPORT PlayList {
     PlayList& operator=(const PlayList&) = delete;
 
     // Appends the track's entry when it belongs to this playlist.
-    void WriteIfRelevant(itunesinfo::ITunesMediaFile track);
+    void WriteIfRelevant(const itunesinfo::ITunesMediaFile& track);
     std::string getAbsolutePath() const { return path; }
     // Closes the file; safe to call again.
     void free();

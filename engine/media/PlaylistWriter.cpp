@@ -67,16 +67,13 @@ PlaylistWriter::~PlaylistWriter() {
     for (std::unique_ptr<PlayList>& playlist : playlists) playlist->free();
 }
 
-void PlaylistWriter::addMediaFile(itunesinfo::ITunesMediaFile track) {
-    tracks.push_back(std::move(track));
+void PlaylistWriter::addMediaFile(const itunesinfo::ITunesMediaFile& track) {
+    for (std::unique_ptr<PlayList>& playlist : playlists) playlist->WriteIfRelevant(track);
 }
 
 void PlaylistWriter::removeExistingPlaylists() {}
 
 void PlaylistWriter::writeInPlaylists() {
-    for (const itunesinfo::ITunesMediaFile& track : tracks) {
-        for (std::unique_ptr<PlayList>& playlist : playlists) playlist->WriteIfRelevant(track);
-    }
     for (std::unique_ptr<PlayList>& playlist : playlists) playlist->finish();
 }
 

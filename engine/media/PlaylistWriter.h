@@ -24,12 +24,13 @@ class QUILLORY_EXPORT PlaylistWriter {
     PlaylistWriter(const PlaylistWriter&) = delete;
     PlaylistWriter& operator=(const PlaylistWriter&) = delete;
 
-    // Remembers the track for writeInPlaylists.
-    void addMediaFile(itunesinfo::ITunesMediaFile track);
+    // Adds the track's entry to each playlist it belongs to (the lines go out as they come,
+    // so the writer holds no copy of the library).
+    void addMediaFile(const itunesinfo::ITunesMediaFile& track);
     // Nothing to do: constructing each playlist already deleted its old file.
     void removeExistingPlaylists();
-    // Writes every remembered track into each playlist it belongs to, then closes them all.
-    // Throws media::CMediaException naming a file that could not be written completely.
+    // Closes every playlist. Throws media::CMediaException naming a file that could not be
+    // written completely.
     void writeInPlaylists();
     // Each playlist's path, in the order of the distinct names.
     std::vector<std::string> getAbsolutePlaylistNames() const;
@@ -37,7 +38,6 @@ class QUILLORY_EXPORT PlaylistWriter {
   private:
     std::string folder;
     std::vector<std::unique_ptr<PlayList>> playlists;
-    std::vector<itunesinfo::ITunesMediaFile> tracks;
 };
 
 }  // namespace media
