@@ -52,7 +52,9 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
     qCInfo(lcInvoker) << "Building media files OBJC->CPP";
     std::vector<itunesinfo::ITunesMediaFile> tracks;
     tracks.reserve(static_cast<std::size_t>(mediaFiles.size()));
-    for (const ITunesMediaFileObc& file : mediaFiles) {
+    // Each record is emptied as soon as it is converted, so the two forms of a large library
+    // are never held whole at the same time.
+    for (ITunesMediaFileObc& file : mediaFiles) {
         qCDebug(lcInvoker).noquote() << "Converting MediaFileOBJC:" << file.description();
         std::vector<std::string> lists;
         for (const QString& name : file.playLists) {
@@ -66,6 +68,7 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
                             file.filename.toStdString(), static_cast<int64_t>(file.size),
                             file.sourceFile.toStdString(), file.sourceArt.toStdString(),
                             std::move(lists));
+        file = ITunesMediaFileObc();
     }
     mediaFiles = {};
     const std::vector<itunesinfo::ITunesMediaFile> others;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -70,22 +71,28 @@ void RemovalJournal::save() const {
         std::remove(path.c_str());
         return;
     }
-    Json::Value root(Json::arrayValue);
-    for (const auto& [device, entry] : pending) {
-        Json::Value item(Json::arrayValue);
-        item.append(device);
-        item.append(entry.artist);
-        item.append(entry.album);
-        item.append(entry.fileName);
-        root.append(item);
-    }
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     builder["emitUTF8"] = true;
+    const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
     const std::string temporary = path + ".new";
     {
+        // One array of entries, written an entry at a time: a first sync journals every track
+        // of the library, and a whole document tree of them would cost several times the
+        // entries themselves.
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << Json::writeString(builder, root);
+        char separator = '[';
+        for (const auto& [device, entry] : pending) {
+            Json::Value item(Json::arrayValue);
+            item.append(device);
+            item.append(entry.artist);
+            item.append(entry.album);
+            item.append(entry.fileName);
+            out << separator;
+            writer->write(item, &out);
+            separator = ',';
+        }
+        out << ']';
         if (!out) {
             Logger::log("Synchronizer", "Could not write " + temporary);
             return;
