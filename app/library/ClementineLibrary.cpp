@@ -99,9 +99,11 @@ bool readColumns(sqlite3* db, std::unordered_map<std::string, QSet<QString>>& co
                     [&](sqlite3_stmt* row) { tables.insert(text(row, 0).toLower()); })) {
         return false;
     }
-    for (auto& [table, names] : columns) {
-        if (!tables.contains(QString::fromStdString(table))) continue;
-        const QString pragma = QStringLiteral("PRAGMA table_info(%1)").arg(table.c_str());
+    for (auto& entry : columns) {
+        const QString table = QString::fromStdString(entry.first);
+        QSet<QString>& names = entry.second;
+        if (!tables.contains(table)) continue;
+        const QString pragma = QStringLiteral("PRAGMA table_info(%1)").arg(table);
         if (!forEachRow(db, pragma,
                         [&](sqlite3_stmt* row) { names.insert(text(row, 1).toLower()); })) {
             return false;
