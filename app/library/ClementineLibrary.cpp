@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
@@ -74,6 +75,14 @@ std::optional<QString> localFile(const QString& location) {
     return std::nullopt;
 }
 
+// Whether the header of the database file says it keeps a write-ahead log.
+bool isWalDatabase(const QString& path) {
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+    // The file format's write version: 2 for WAL.
+    return header.size() == 20 && header[19] == 2;
+}
+
 // Runs a query, handing each row to row; false when SQLite fails (the reason in the database's
 // error message).
 template <typename Row>
@@ -126,8 +135,15 @@ QString pick(const QSet<QString>& have, const char* alias,
 std::unique_ptr<ClementineLibrary> ClementineLibrary::load(const QString& path, QString& error) {
     // Read-only in both ways SQLite offers, so that nothing can write to the player's file, not
     // even a journal.
-    const QByteArray uri =
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?mode=ro";
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QByteArray uri = QUrl::fromLocalFile(absolute).toEncoded() + "?mode=ro";
+    // Even a read-only connection makes the write-ahead log and its index beside a database in
+    // WAL mode, and leaves them. Without a log the player is not running and the file holds all:
+    // it is read as it is, without them. (A log that a crashed player left gets its index made,
+    // as the player's own next start would make it.)
+    if (isWalDatabase(absolute) && !QFileInfo::exists(absolute + QStringLiteral("-wal"))) {
+        uri += "&immutable=1";
+    }
     sqlite3* raw = nullptr;
     const int opened =
         sqlite3_open_v2(uri.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);

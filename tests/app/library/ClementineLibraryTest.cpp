@@ -269,11 +269,18 @@ TEST_F(ClementineLibraryTest, ReadsEachPlayersPlaylistsInTheirOrder) {
                              QStringLiteral("file://") + untagged,
                              QStringLiteral("file://") + cafe};
 
-    for (const Layout& layout : kLayouts) {
-        SCOPED_TRACE(layout.name);
+    // Each layout with a rollback journal and with a write-ahead log (the player not running:
+    // no log beside the file).
+    for (const auto& [layout, journal] : {std::pair{kLayouts[0], "DELETE"},
+                                          {kLayouts[0], "WAL"},
+                                          {kLayouts[1], "DELETE"},
+                                          {kLayouts[1], "WAL"},
+                                          {kLayouts[2], "DELETE"}}) {
+        SCOPED_TRACE(std::string(layout.name) + ", " + journal);
         TempDir dbFolder;
         const QString db = QString::fromStdString(dbFolder.file("library.db"));
         fixture(layout, db, tracks, stale);
+        execute(db, QStringLiteral("PRAGMA journal_mode = %1").arg(QLatin1String(journal)));
         const QByteArray before =
             QByteArray::fromStdString(testsupport::readFile(db.toStdString()));
 
