@@ -1,10 +1,12 @@
 // Reading a large music library: 10,000 tracks in 1,000 albums, each with an embedded 500x500
-// JPEG picture, in 20 playlists, as an XML library and as a folder of M3U files. Prints wall
-// time and peak memory of getPlaylistNames and getMusicMediaFiles for each source.
+// JPEG picture, in 20 playlists, as an XML library, as a folder of M3U files and as a Strawberry
+// database. Prints wall time and peak memory of getPlaylistNames and getMusicMediaFiles for each
+// source.
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <malloc.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <QBuffer>
@@ -50,7 +52,74 @@ QByteArray cover() {
     return jpeg;
 }
 
-// Writes the tracks, the XML library and the M3U folder under root.
+// A Strawberry database of the tracks: every track a collection song, the playlists' items
+// referring to them.
+void writeStrawberry(const QString& file, const QStringList& urls, const QStringList& titles,
+                     const QStringList& artists, const QStringList& albums,
+                     const QList<QList<int>>& members) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file.toLocal8Bit().constData(), &db);
+    sqlite3_exec(db,
+                 "BEGIN;"
+                 "CREATE TABLE songs (title TEXT, album TEXT, artist TEXT, albumartist TEXT, "
+                 "  track INTEGER NOT NULL DEFAULT -1, url TEXT NOT NULL, "
+                 "  playcount INTEGER NOT NULL DEFAULT 0, rating INTEGER DEFAULT -1);"
+                 "CREATE TABLE playlists (name TEXT NOT NULL, last_played INTEGER NOT NULL "
+                 "  DEFAULT -1, ui_order INTEGER NOT NULL DEFAULT 0, special_type TEXT, "
+                 "  ui_path TEXT, is_favorite INTEGER NOT NULL DEFAULT 0);"
+                 "CREATE TABLE playlist_items (playlist INTEGER NOT NULL, type INTEGER NOT NULL "
+                 "  DEFAULT 0, collection_id INTEGER, title TEXT, album TEXT, artist TEXT, "
+                 "  url TEXT NOT NULL);"
+                 "CREATE INDEX idx_url ON songs (url);",
+                 nullptr, nullptr, nullptr);
+    const auto bind = [](sqlite3_stmt* statement, int position, const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        sqlite3_bind_text(statement, position, bytes.constData(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+    };
+    sqlite3_stmt* song = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO songs (ROWID, title, artist, album, url) "
+                       "VALUES (?, ?, ?, ?, ?)",
+                       -1, &song, nullptr);
+    for (int i = 0; i < urls.size(); ++i) {
+        sqlite3_bind_int(song, 1, i + 1);
+        bind(song, 2, titles[i]);
+        bind(song, 3, artists[i]);
+        bind(song, 4, albums[i]);
+        bind(song, 5, urls[i]);
+        sqlite3_step(song);
+        sqlite3_reset(song);
+    }
+    sqlite3_finalize(song);
+    sqlite3_stmt* list = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO playlists (ROWID, name, ui_order) VALUES (?, ?, ?)", -1,
+                       &list, nullptr);
+    sqlite3_stmt* item = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO playlist_items (playlist, type, collection_id, url) "
+                       "VALUES (?, 2, ?, '')",
+                       -1, &item, nullptr);
+    for (int l = 0; l < members.size(); ++l) {
+        sqlite3_bind_int(list, 1, l + 1);
+        bind(list, 2, QStringLiteral("Playlist %1").arg(l));
+        sqlite3_bind_int(list, 3, l);
+        sqlite3_step(list);
+        sqlite3_reset(list);
+        for (const int track : members[l]) {
+            sqlite3_bind_int(item, 1, l + 1);
+            sqlite3_bind_int(item, 2, track + 1);
+            sqlite3_step(item);
+            sqlite3_reset(item);
+        }
+    }
+    sqlite3_finalize(list);
+    sqlite3_finalize(item);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// Writes the tracks, the XML library, the M3U folder and the Strawberry database under root.
 void generate(const QString& root) {
     const QByteArray picture = cover();
     // One MPEG frame header and silence: enough for an .mp3 that carries an ID3v2 tag.
@@ -58,6 +127,8 @@ void generate(const QString& root) {
     QStringList xmlTracks;
     QList<QStringList> members(kPlaylists);
     QList<QStringList> m3u(kPlaylists);
+    QStringList urls, titles, artists, albums;
+    QList<QList<int>> trackLists(kPlaylists);
     for (int i = 0; i < kTracks; ++i) {
         const int album = i % kAlbums;
         const QString artist = QStringLiteral("Artist %1").arg(album / 5);
@@ -81,6 +152,10 @@ void generate(const QString& root) {
         tag->addFrame(frame);
         tagged.save(TagLib::MPEG::File::ID3v2);
 
+        urls << QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
+        titles << QStringLiteral("Track %1").arg(i);
+        artists << artist;
+        albums << albumName;
         xmlTracks << QStringLiteral(
                          "<key>%1</key><dict><key>Track ID</key><integer>%1</integer>"
                          "<key>Name</key><string>Track %1</string><key>Artist</key><string>%2</string>"
@@ -93,6 +168,7 @@ void generate(const QString& root) {
             if (list < 0) continue;
             members[list] << QStringLiteral("<dict><key>Track ID</key><integer>%1</integer></dict>").arg(i);
             m3u[list] << path;
+            trackLists[list] << i;
         }
     }
     QFile xml(root + QStringLiteral("/Library.xml"));
@@ -112,6 +188,8 @@ void generate(const QString& root) {
         playlist.write(("#EXTM3U\n" + m3u[list].join(QLatin1Char('\n')) + "\n").toUtf8());
     }
     xml.write("</array></dict></plist>");
+    writeStrawberry(root + QStringLiteral("/strawberry.db"), urls, titles, artists, albums,
+                    trackLists);
 }
 
 struct Figure {
@@ -151,7 +229,15 @@ int main(int argc, char** argv) {
     for (int list = 0; list < kPlaylists; ++list) names << QStringLiteral("Playlist %1").arg(list);
     bool ok = true;
     std::printf("%-10s %-20s %10s %10s %10s\n", "source", "operation", "seconds", "peak MiB", "results");
-    for (const QString& source : {QStringLiteral("Library.xml"), QStringLiteral("playlists")}) {
+    const struct {
+        QString file;
+        const char* label;
+    } sources[] = {{QStringLiteral("Library.xml"), "XML"},
+                   {QStringLiteral("playlists"), "M3U"},
+                   {QStringLiteral("strawberry.db"), "Strawberry"}};
+    for (const auto& entry : sources) {
+        const QString& source = entry.file;
+        const char* label = entry.label;
         const Figure list = measure([&] {
             const auto library = MusicLibrary::open(root + QLatin1Char('/') + source);
             return MusicProvider::getPlaylistNames(library.get()).size();
@@ -160,7 +246,6 @@ int main(int argc, char** argv) {
             const auto library = MusicLibrary::open(root + QLatin1Char('/') + source);
             return MusicProvider::getMusicMediaFiles(library.get(), names).value_or(QList<ITunesMediaFileObc>()).size();
         });
-        const char* label = source == QLatin1String("playlists") ? "M3U" : "XML";
         std::printf("%-10s %-20s %10.2f %10ld %10lld\n", label, "getPlaylistNames", list.seconds,
                     list.peakMiB, static_cast<long long>(list.count));
         std::printf("%-10s %-20s %10.2f %10ld %10lld\n", label, "getMusicMediaFiles", tracks.seconds,

@@ -4,10 +4,21 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include "ClementineLibrary.h"
 #include "M3uLibrary.h"
 #include "XmlLibrary.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
+
+namespace {
+
+// Whether the file starts with the header of an SQLite database.
+bool isSqlite(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+}  // namespace
 
 std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& error,
                                                  const QString& musicFolder) {
@@ -17,6 +28,7 @@ std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& e
         error = path + QStringLiteral(": no such library file or playlist folder");
         return nullptr;
     }
+    if (isSqlite(path)) return ClementineLibrary::load(path, error);
     return XmlLibrary::load(path, musicFolder, error);
 }
 
