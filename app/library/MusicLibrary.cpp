@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include "M3uLibrary.h"
+#include "RhythmboxLibrary.h"
 #include "XmlLibrary.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
@@ -12,6 +13,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& error,
                                                  const QString& musicFolder) {
     const QFileInfo info(path);
+    if (const auto folder = RhythmboxLibrary::folderOf(path)) {
+        return RhythmboxLibrary::load(*folder, error);
+    }
     if (info.isDir()) return M3uLibrary::load(path, error);
     if (!info.isFile()) {
         error = path + QStringLiteral(": no such library file or playlist folder");
