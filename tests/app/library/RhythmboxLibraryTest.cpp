@@ -13,19 +13,23 @@ namespace {
 
 using testsupport::TempDir;
 
-// "name: location|title|artist|album, ..." per playlist; "-" for no location.
-QStringList summary(const std::vector<LibraryPlaylist>& playlists) {
+// Lines as text, so that a failure prints them readably.
+std::string text(const QStringList& lines) {
+    return lines.join(QLatin1Char('\n')).toStdString();
+}
+
+// "name:" per playlist, then "  location|title|artist|album" per item ("-": no location).
+std::string summary(const std::vector<LibraryPlaylist>& playlists) {
     QStringList lines;
     for (const LibraryPlaylist& playlist : playlists) {
-        QStringList items;
+        lines << playlist.name + QLatin1Char(':');
         for (const LibraryItem& item : playlist.items) {
-            items << QStringList{item.location.value_or(QStringLiteral("-")), item.title,
-                                 item.artist, item.album}
-                         .join(QLatin1Char('|'));
+            lines << QStringLiteral("  ") + QStringList{item.location.value_or(QStringLiteral("-")),
+                                                        item.title, item.artist, item.album}
+                                                .join(QLatin1Char('|'));
         }
-        lines << playlist.name + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
-    return lines;
+    return text(lines);
 }
 
 // A Rhythmbox folder as Rhythmbox writes it, and the music it names, in a temporary folder.
@@ -201,26 +205,25 @@ TEST_F(RhythmboxLibraryTest, ReadsStaticPlaylistsWithTheTagsOfTheirSongs) {
     // Automatic playlists and the queue are left out. A location that is no song entry (not in
     // the database, a podcast episode, an ignored file) has no tags; a file that is gone and a
     // location on another machine have tags but no local file.
-    EXPECT_EQ(
-        summary(library->allPlaylists()),
-        (QStringList{
-            QStringLiteral("Café Nights: ") +
-                QStringList{
-                    music("Rock & Roll/50% #1 [live].mp3") +
-                        QStringLiteral("|50% #1 [live]|Rock & Roll|Live <at> Home"),
-                    music("Sigrún Ó/Kyrrð/01 Þögn.mp3") + QStringLiteral("|Þögn|Sigrún Ó|Kyrrð"),
-                    music("plain.mp3") + QStringLiteral("|Plain||"),
-                    music("not in database.mp3") + QStringLiteral("|||"),
-                    music("episode.mp3") + QStringLiteral("|||"),
-                    QStringLiteral("-|Gone|Ghost|Missing"),
-                    QStringLiteral("-|Far|Remote|"),
-                    QStringLiteral("-|||"),
-                }
-                    .join(QStringLiteral(", ")),
-            QStringLiteral("Empty: "),
-            QStringLiteral("Once & Again: ") + music("plain.mp3") + QStringLiteral("|Plain||, ") +
-                music("Sigrún Ó/Kyrrð/01 Þögn.mp3") + QStringLiteral("|Þögn|Sigrún Ó|Kyrrð"),
-        }));
+    EXPECT_EQ(summary(library->allPlaylists()),
+              text({
+                  QStringLiteral("Café Nights:"),
+                  QStringLiteral("  ") + music("Rock & Roll/50% #1 [live].mp3") +
+                      QStringLiteral("|50% #1 [live]|Rock & Roll|Live <at> Home"),
+                  QStringLiteral("  ") + music("Sigrún Ó/Kyrrð/01 Þögn.mp3") +
+                      QStringLiteral("|Þögn|Sigrún Ó|Kyrrð"),
+                  QStringLiteral("  ") + music("plain.mp3") + QStringLiteral("|Plain||"),
+                  QStringLiteral("  ") + music("not in database.mp3") + QStringLiteral("|||"),
+                  QStringLiteral("  ") + music("episode.mp3") + QStringLiteral("|||"),
+                  QStringLiteral("  -|Gone|Ghost|Missing"),
+                  QStringLiteral("  -|Far|Remote|"),
+                  QStringLiteral("  -|||"),
+                  QStringLiteral("Empty:"),
+                  QStringLiteral("Once & Again:"),
+                  QStringLiteral("  ") + music("plain.mp3") + QStringLiteral("|Plain||"),
+                  QStringLiteral("  ") + music("Sigrún Ó/Kyrrð/01 Þögn.mp3") +
+                      QStringLiteral("|Þögn|Sigrún Ó|Kyrrð"),
+              }));
 }
 
 TEST_F(RhythmboxLibraryTest, NoPlaylistsFileYetIsALibraryWithoutPlaylists) {
@@ -357,8 +360,8 @@ TEST_F(RhythmboxOpenTest, OpensByFolderOrFileAndGivesTheTracks) {
         lines << QStringList{r.artist, r.album, r.sourceFile, r.playLists.join(QLatin1Char(','))}
                      .join(QLatin1Char('|'));
     }
-    EXPECT_EQ(lines,
-              (QStringList{
+    EXPECT_EQ(text(lines),
+              text({
                   QStringLiteral("Sigrún Ó.|Kyrrð|") + sample +
                       QStringLiteral("Sigrún Ó/Kyrrð/01 Þögn.flac|Morning"),
                   // Not in the database: the file's own tags (no artist).
