@@ -1,7 +1,7 @@
 // Reading a large music library: 10,000 tracks in 1,000 albums, each with an embedded 500x500
-// JPEG picture, in 20 playlists, as an XML library, as a folder of M3U files and as a Strawberry
-// database. Prints wall time and peak memory of getPlaylistNames and getMusicMediaFiles for each
-// source.
+// JPEG picture, in 20 playlists, as an XML library, as a folder of M3U files, as a Strawberry
+// database and as Rhythmbox's folder. Prints wall time and peak memory of getPlaylistNames and
+// getMusicMediaFiles for each source.
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -119,16 +119,19 @@ void writeStrawberry(const QString& file, const QStringList& urls, const QString
     sqlite3_close(db);
 }
 
-// Writes the tracks, the XML library, the M3U folder and the Strawberry database under root.
+// Writes the tracks, the XML library, the M3U folder, the Strawberry database and the Rhythmbox
+// folder under root.
 void generate(const QString& root) {
     const QByteArray picture = cover();
     // One MPEG frame header and silence: enough for an .mp3 that carries an ID3v2 tag.
     const QByteArray audio = QByteArray("\xFF\xFB\x90\x00", 4) + QByteArray(413, '\0');
     QStringList xmlTracks;
+    QStringList rhythmdb;
     QList<QStringList> members(kPlaylists);
     QList<QStringList> m3u(kPlaylists);
     QStringList urls, titles, artists, albums;
     QList<QList<int>> trackLists(kPlaylists);
+    QList<QStringList> rhythmboxMembers(kPlaylists);
     for (int i = 0; i < kTracks; ++i) {
         const int album = i % kAlbums;
         const QString artist = QStringLiteral("Artist %1").arg(album / 5);
@@ -152,7 +155,8 @@ void generate(const QString& root) {
         tag->addFrame(frame);
         tagged.save(TagLib::MPEG::File::ID3v2);
 
-        urls << QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
+        const QString uri = QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
+        urls << uri;
         titles << QStringLiteral("Track %1").arg(i);
         artists << artist;
         albums << albumName;
@@ -161,7 +165,22 @@ void generate(const QString& root) {
                          "<key>Name</key><string>Track %1</string><key>Artist</key><string>%2</string>"
                          "<key>Album</key><string>%3</string><key>Location</key><string>%4</string></dict>")
                          .arg(i)
-                         .arg(artist, albumName, QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()));
+                         .arg(artist, albumName, uri);
+        // An entry as Rhythmbox writes it, with the fields it keeps besides the three read.
+        rhythmdb << QStringLiteral(
+                        "<entry type=\"song\"><title>Track %1</title><genre>Genre</genre>"
+                        "<artist>%2</artist><album>%3</album><track-number>%4</track-number>"
+                        "<disc-number>1</disc-number><duration>215</duration>"
+                        "<file-size>417</file-size><location>%5</location>"
+                        "<mtime>1700000000</mtime><first-seen>1700000000</first-seen>"
+                        "<last-seen>1700000500</last-seen><play-count>3</play-count>"
+                        "<bitrate>192</bitrate><date>738000</date>"
+                        "<media-type>audio/mpeg</media-type><composer>Unknown</composer>"
+                        "</entry>\n")
+                        .arg(i)
+                        .arg(artist, albumName)
+                        .arg(i % 10 + 1)
+                        .arg(uri);
         // Every track in one playlist, every tenth in a second one too.
         const int second = (i % kPlaylists + 1 + (i / 10) % (kPlaylists - 1)) % kPlaylists;
         for (const int list : {i % kPlaylists, i % 10 == 0 ? second : -1}) {
@@ -169,6 +188,7 @@ void generate(const QString& root) {
             members[list] << QStringLiteral("<dict><key>Track ID</key><integer>%1</integer></dict>").arg(i);
             m3u[list] << path;
             trackLists[list] << i;
+            rhythmboxMembers[list] << QStringLiteral("<location>%1</location>").arg(uri);
         }
     }
     QFile xml(root + QStringLiteral("/Library.xml"));
@@ -190,6 +210,26 @@ void generate(const QString& root) {
     xml.write("</array></dict></plist>");
     writeStrawberry(root + QStringLiteral("/strawberry.db"), urls, titles, artists, albums,
                     trackLists);
+
+    QDir().mkpath(root + QStringLiteral("/rhythmbox"));
+    QFile database(root + QStringLiteral("/rhythmbox/rhythmdb.xml"));
+    database.open(QIODevice::WriteOnly);
+    database.write("<?xml version=\"1.0\" standalone=\"yes\"?>\n<rhythmdb version=\"2.0\">\n");
+    database.write(rhythmdb.join(QString()).toUtf8());
+    database.write("</rhythmdb>\n");
+    QFile playlists(root + QStringLiteral("/rhythmbox/playlists.xml"));
+    playlists.open(QIODevice::WriteOnly);
+    playlists.write("<?xml version=\"1.0\"?>\n<rhythmdb-playlists>\n");
+    for (int list = 0; list < kPlaylists; ++list) {
+        playlists.write(QStringLiteral("<playlist name=\"Playlist %1\" show-browser=\"true\" "
+                                       "browser-position=\"180\" search-type=\"search-match\" "
+                                       "type=\"static\">")
+                            .arg(list)
+                            .toUtf8());
+        playlists.write(rhythmboxMembers[list].join(QString()).toUtf8());
+        playlists.write("</playlist>\n");
+    }
+    playlists.write("</rhythmdb-playlists>\n");
 }
 
 struct Figure {
@@ -230,14 +270,15 @@ int main(int argc, char** argv) {
     bool ok = true;
     std::printf("%-10s %-20s %10s %10s %10s\n", "source", "operation", "seconds", "peak MiB", "results");
     const struct {
-        QString file;
+        QString path;
         const char* label;
     } sources[] = {{QStringLiteral("Library.xml"), "XML"},
                    {QStringLiteral("playlists"), "M3U"},
-                   {QStringLiteral("strawberry.db"), "Strawberry"}};
-    for (const auto& entry : sources) {
-        const QString& source = entry.file;
-        const char* label = entry.label;
+                   {QStringLiteral("strawberry.db"), "Strawberry"},
+                   {QStringLiteral("rhythmbox"), "Rhythmbox"}};
+    for (const auto& each : sources) {
+        const QString& source = each.path;
+        const char* label = each.label;
         const Figure list = measure([&] {
             const auto library = MusicLibrary::open(root + QLatin1Char('/') + source);
             return MusicProvider::getPlaylistNames(library.get()).size();

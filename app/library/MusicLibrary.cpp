@@ -6,6 +6,7 @@
 
 #include "ClementineLibrary.h"
 #include "M3uLibrary.h"
+#include "RhythmboxLibrary.h"
 #include "XmlLibrary.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
@@ -23,6 +24,9 @@ bool isSqlite(const QString& path) {
 std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& error,
                                                  const QString& musicFolder) {
     const QFileInfo info(path);
+    if (const auto folder = RhythmboxLibrary::folderOf(path)) {
+        return RhythmboxLibrary::load(*folder, error);
+    }
     if (info.isDir()) return M3uLibrary::load(path, error);
     if (!info.isFile()) {
         error = path + QStringLiteral(": no such library file or playlist folder");
