@@ -6,10 +6,10 @@
 namespace {
 
 // Everything parse decided, on one line, or its error: a case compares the whole outcome.
-QString outcome(const QStringList& arguments) {
+std::string outcome(const QStringList& arguments) {
     QString error;
     const std::optional<CliOptions> options = CliOptions::parse(arguments, error);
-    if (!options) return QStringLiteral("error: ") + error;
+    if (!options) return "error: " + error.toStdString();
     const char* actions[] = {"sync", "list", "discover", "help"};
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     return QStringList{QLatin1String(actions[static_cast<int>(options->action)]),
@@ -22,7 +22,8 @@ QString outcome(const QStringList& arguments) {
                        "seconds=" + QString::number(options->discoverSeconds),
                        "verbose=" + flag(options->verbose),
                        "pipelining=" + flag(options->pipelining)}
-        .join(QLatin1Char(' '));
+        .join(QLatin1Char(' '))
+        .toStdString();
 }
 
 TEST(CliOptionsTest, ParsesEachFormOrSaysWhatIsWrong) {
@@ -74,7 +75,7 @@ TEST(CliOptionsTest, ParsesEachFormOrSaysWhatIsWrong) {
         {{"-x", "--help"}, "error: unknown argument -x"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(outcome(c.arguments), QString::fromUtf8(c.expected))
+        EXPECT_EQ(outcome(c.arguments), c.expected)
             << c.arguments.join(QLatin1Char(' ')).toStdString();
     }
 }
@@ -108,8 +109,8 @@ TEST(CliOptionsTest, SplitsTheDeviceAddress) {
         QString port = QStringLiteral("before");
         const bool split = CliOptions::splitDevice(QString::fromUtf8(c.text), host, port);
         EXPECT_EQ(split, c.host != nullptr) << c.text;
-        EXPECT_EQ(host, QString::fromUtf8(c.host != nullptr ? c.host : "before")) << c.text;
-        EXPECT_EQ(port, QString::fromUtf8(c.port != nullptr ? c.port : "before")) << c.text;
+        EXPECT_EQ(host.toStdString(), c.host != nullptr ? c.host : "before") << c.text;
+        EXPECT_EQ(port.toStdString(), c.port != nullptr ? c.port : "before") << c.text;
     }
 }
 

@@ -27,7 +27,7 @@ TEST(ServerPacketTest, ReadsAnnouncementsAndDropsTheRest) {
         {R"({"ip":"10.0.0.2"})", "10.0.0.2 - -"},
         {R"({"port":5000,"os":"Android","version":3})", "- 5000 -"},
         {"{}", "- - -"},
-        {R"({"ip":"","port":0,"product":""})", "  0 "},
+        {R"({"ip":"","port":0,"product":""})", " 0 "},
         {R"({"ip":"10.0.0.2","port":65535})", "10.0.0.2 65535 -"},
         // After the object anything may follow: a datagram padded with zeros, say.
         {std::string(R"({"ip":"10.0.0.2","port":5000})") + std::string(8, '\0'), "10.0.0.2 5000 -"},

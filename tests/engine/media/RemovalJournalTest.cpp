@@ -142,9 +142,8 @@ TEST(RemovalJournalTest, DamagedEntriesAreSkippedAndTheOthersKept) {
 
 TEST(RemovalJournalTest, AJournalThatCannotBeWrittenNeverThrows) {
     TempDir dir;
-    // A folder where the file should be: it can be neither read nor replaced.
-    const std::string path = dir.file("journal.json");
-    std::filesystem::create_directories(path);
+    // Its folder is gone (a working folder deleted while the program runs).
+    const std::string path = dir.file("gone/journal.json");
     std::optional<RemovalJournal> journal;
     ASSERT_NO_THROW(journal.emplace(path));
     EXPECT_TRUE(journal->entries("d").empty());
@@ -155,6 +154,7 @@ TEST(RemovalJournalTest, AJournalThatCannotBeWrittenNeverThrows) {
     EXPECT_EQ(journal->entries("d"), Entries{kNew});
     EXPECT_NO_THROW(journal->clear("d"));
     EXPECT_TRUE(journal->entries("d").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("gone")));
 }
 
 }  // namespace
