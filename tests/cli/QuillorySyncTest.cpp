@@ -309,7 +309,7 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
     for (const auto& c : cases) {
         const Run ran = run(c.arguments);
         EXPECT_EQ(ran.status, c.status) << c.what << ": " << ran.err.toStdString();
-        EXPECT_EQ(ran.out, c.out) << c.what;
+        EXPECT_EQ(ran.out.toStdString(), c.out.toStdString()) << c.what;
         for (const QString& text : c.err) {
             EXPECT_TRUE(ran.err.contains(text))
                 << c.what << ": " << text.toStdString() << " not in " << ran.err.toStdString();

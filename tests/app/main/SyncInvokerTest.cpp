@@ -38,7 +38,7 @@ TEST(SyncInvokerTest, RunsASyncAndPostsUpdatesOnTheCallingThread) {
         std::thread::id thread;
         QString text;
     };
-    // Written on the syncing thread, read once it has been joined.
+    // Written by the thread that syncs, read only once its sync has returned.
     std::vector<Update> updates;
     center.addObserver(QStringLiteral("update"), [&](const Notification& n) {
         updates.push_back({std::this_thread::get_id(),
