@@ -38,14 +38,26 @@ QString CliOptions::help() {
 }
 
 bool CliOptions::splitDevice(const QString& text, QString& host, QString& port) {
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0 || colon == text.size() - 1) return false;
-    host = text.left(colon);
-    port = text.mid(colon + 1);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-        host = host.mid(1, host.size() - 2);
+    QString address;
+    qsizetype colon = -1;
+    if (text.startsWith(QLatin1Char('['))) {
+        // An IPv6 address holds colons of its own: only the one right after the bracket splits.
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close < 0 || text.mid(close + 1, 1) != QLatin1String(":")) return false;
+        address = text.mid(1, close - 1);
+        colon = close + 1;
+    } else {
+        colon = text.lastIndexOf(QLatin1Char(':'));
+        if (colon < 0) return false;
+        address = text.left(colon);
+        // Without brackets "fe80::1:5000" could be an address alone or one with a port.
+        if (address.contains(QLatin1Char(':'))) return false;
     }
-    return !host.isEmpty();
+    const QString number = text.mid(colon + 1);
+    if (address.isEmpty() || number.isEmpty()) return false;
+    host = address;
+    port = number;
+    return true;
 }
 
 std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QString& error) {

@@ -22,7 +22,9 @@ struct CliOptions {
     // Parses the arguments (without the program name); nothing, with error set, when they do
     // not make sense.
     static std::optional<CliOptions> parse(const QStringList& arguments, QString& error);
-    // Splits "HOST:PORT" or "[IPv6]:PORT".
+    // Splits "HOST:PORT" or "[IPv6]:PORT" into a non-empty host (without the brackets) and a
+    // non-empty port; false, leaving both as they were, for anything else (an IPv6 address
+    // without brackets among it).
     static bool splitDevice(const QString& text, QString& host, QString& port);
     static QString help();
 };

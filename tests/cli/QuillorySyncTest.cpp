@@ -219,74 +219,106 @@ TEST_F(QuillorySyncTest, LibraryFromAnotherComputerSyncsFromTheMusicFolder) {
 
 TEST_F(QuillorySyncTest, ErrorsAndListing) {
     const QString xml = kSample + QStringLiteral("/Library.xml");
-    const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("--library"), xml});
-    EXPECT_EQ(listing.status, 0);
-    EXPECT_EQ(listing.out, QStringLiteral("Morning Mix\nFocus: Deep Work\nCafé Nights\n"));
-
-    std::string port;
+    const QString missing = QString::fromStdString(home.file("missing.xml"));
+    TempDir libraries;
+    std::filesystem::create_directories(libraries.file("lists"));
+    const QString empty = QString::fromStdString(libraries.file("lists"));
+    const QString cut =
+        QString::fromStdString(libraries.write("Cut.xml", "<plist><dict><key>Tracks</key><dict>"));
+    std::string closedPort;
     {
         DeviceFixture gone;
-        port = gone.port();
+        closedPort = gone.port();
     }
-    const QStringList unreachable{
-        QStringLiteral("--library"),  xml,
-        QStringLiteral("--device"),   QStringLiteral("127.0.0.1:") + QString::fromStdString(port),
-        QStringLiteral("--playlist"), QStringLiteral("Morning Mix")};
-    const Run refused = run(unreachable);
-    EXPECT_EQ(refused.status, 3);
-    EXPECT_TRUE(
-        refused.err.contains(QStringLiteral("quillory-sync: error_connect: Connection refused")))
-        << refused.err.toStdString();
-
+    const QString nobody = QStringLiteral("127.0.0.1:") + QString::fromStdString(closedPort);
     DeviceFixture device;
-    const Run unknown = run({QStringLiteral("--library"), xml, QStringLiteral("--device"),
-                             QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port()),
-                             QStringLiteral("--playlist"), QStringLiteral("No Such List")});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("no playlist \"No Such List\"")));
-    EXPECT_TRUE(device.tree().empty());
-
-    EXPECT_EQ(run({QStringLiteral("--list-playlists"), QStringLiteral("--library"),
-                   QString::fromStdString(home.file("missing.xml"))})
-                  .status,
-              2);
+    const QString live = QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port());
 
     // Every library problem is an error before anything reaches the device: a missing library,
     // a library without playlists (--all would otherwise empty the device), an unknown name.
-    TempDir empty;
-    std::filesystem::create_directories(empty.file("lists"));
-    const QString device127 = QStringLiteral("127.0.0.1:") + QString::fromStdString(device.port());
     const struct {
+        const char* what;
         QStringList arguments;
-        QString error;
-    } refusals[] = {
-        {{QStringLiteral("--library"), QString::fromStdString(home.file("missing.xml")),
-          QStringLiteral("--all")},
-         QStringLiteral("cannot read the music library")},
-        {{QStringLiteral("--library"), QString::fromStdString(empty.file("lists")),
-          QStringLiteral("--all")},
-         QStringLiteral("has no playlists")},
+        int status;
+        QString out;      // all of standard output
+        QStringList err;  // each found in standard error
+    } cases[] = {
+        {"listing",
+         {"--list-playlists", "--library", xml},
+         0,
+         QStringLiteral("Morning Mix\nFocus: Deep Work\nCafé Nights\n"),
+         {}},
+        {"listing a missing library",
+         {"--list-playlists", "--library", missing},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: cannot read the music library: ")}},
+        {"a missing library",
+         {"--library", missing, "--all", "--device", live},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: cannot read the music library: "),
+          QStringLiteral("Nothing was sent.")}},
+        {"a library without playlists",
+         {"--library", empty, "--all", "--device", live},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: the music library %1 has no playlists. Nothing was "
+                         "sent.")
+              .arg(empty)}},
         // A damaged library names the file and what is wrong with it.
-        {{QStringLiteral("--library"),
-          QString::fromStdString(empty.write("Cut.xml", "<plist><dict><key>Tracks</key><dict>")),
-          QStringLiteral("--all")},
-         QString::fromStdString(empty.file("Cut.xml: "))},
-        {{QStringLiteral("--library"), xml, QStringLiteral("--playlist"),
-          QStringLiteral("Morning Mix"), QStringLiteral("--playlist"), QStringLiteral("Gone")},
-         QStringLiteral("no playlist \"Gone\"")},
+        {"a damaged library",
+         {"--library", cut, "--all", "--device", live},
+         2,
+         {},
+         {cut + QStringLiteral(": "), QStringLiteral("Nothing was sent.")}},
+        {"an unknown playlist",
+         {"--library", xml, "--device", live, "--playlist", "No Such List"},
+         2,
+         {},
+         {QStringLiteral(
+             "quillory-sync: the library has no playlist \"No Such List\". Nothing was sent.")}},
+        {"a known and an unknown playlist",
+         {"--library", xml, "--playlist", "Morning Mix", "--playlist", "Gone", "--device", live},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: the library has no playlist \"Gone\". Nothing was "
+                         "sent.")}},
+        {"nobody listening",
+         {"--library", xml, "--device", nobody, "--playlist", "Morning Mix"},
+         3,
+         {},
+         {QStringLiteral("quillory-sync: error_connect: Connection refused")}},
+        {"an address without a port",
+         {"--device", "nocolon", "--all"},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: --device needs HOST:PORT, not nocolon\n"
+                         "Try quillory-sync --help.")}},
+        {"an IPv6 address without a port",
+         {"--device", "[::1]", "--all"},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: --device needs HOST:PORT, not [::1]")}},
+        {"an unknown argument",
+         {"--library", xml, "--everything"},
+         2,
+         {},
+         {QStringLiteral("quillory-sync: unknown argument --everything")}},
     };
-    for (const auto& r : refusals) {
-        const Run refusedSync =
-            run(r.arguments + QStringList{QStringLiteral("--device"), device127});
-        EXPECT_EQ(refusedSync.status, 2) << r.error.toStdString();
-        EXPECT_TRUE(refusedSync.err.contains(r.error)) << refusedSync.err.toStdString();
-        EXPECT_TRUE(refusedSync.err.contains(QStringLiteral("Nothing was sent.")));
+    for (const auto& c : cases) {
+        const Run ran = run(c.arguments);
+        EXPECT_EQ(ran.status, c.status) << c.what << ": " << ran.err.toStdString();
+        EXPECT_EQ(ran.out.toStdString(), c.out.toStdString()) << c.what;
+        for (const QString& text : c.err) {
+            EXPECT_TRUE(ran.err.contains(text))
+                << c.what << ": " << text.toStdString() << " not in " << ran.err.toStdString();
+        }
+        // Not a command, not a file reached the device.
+        EXPECT_EQ(device.commandLog(), "") << c.what;
+        EXPECT_TRUE(device.tree().empty()) << c.what;
     }
-    EXPECT_EQ(device.commandLog(), "");
-    EXPECT_TRUE(device.tree().empty());
-    EXPECT_EQ(run({QStringLiteral("--device"), QStringLiteral("nocolon"), QStringLiteral("--all")})
-                  .status,
-              2);
+
     const Run help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--discover")));

@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iomanip>
 #include <sstream>
+#include <stop_token>
 #include <thread>
 
 #include "link/WifiTransfer.h"
@@ -42,6 +45,26 @@ const Track kNew{"Bo: Live", "Dusk/Night", "05 New.mp3", 200000};
 
 class Cell;
 using Hook = std::function<void(Cell&)>;
+
+// Waits, up to a bound or until stopped, for the device to hold at least bytes of a file it is
+// still receiving; true when it does.
+bool deviceReceives(const std::filesystem::path& root, std::uintmax_t bytes,
+                    const std::stop_token& stop) {
+    const std::filesystem::path parts = root / DeviceStore::kPartsFolder;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!stop.stop_requested() && std::chrono::steady_clock::now() < end) {
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(parts, error), last; !error && it != last;
+             it.increment(error)) {
+            std::error_code sizeError;
+            const std::uintmax_t size = it->file_size(sizeError);
+            if (!sizeError && size >= bytes) return true;
+        }
+        // A short pause between looks, as the test's other waits take.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
 
 class Callback : public SyncStatusCallback {
 public:
@@ -170,13 +193,32 @@ public:
         return true;
     }
 
+    // Runs action on a thread of its own once the device holds bytes of a file it is still
+    // receiving: the moment a fault lands in the middle of a transfer.
+    void whileReceiving(std::uintmax_t bytes, std::function<void()> action) {
+        helper = std::jthread([this, bytes, action = std::move(action)](std::stop_token stop) {
+            if (deviceReceives(deviceRoot, bytes, stop)) {
+                action();
+            } else if (!stop.stop_requested()) {
+                ADD_FAILURE() << "the device never held " << bytes << " bytes of a file";
+            }
+        });
+    }
+    // Ends and joins the helper thread, if any.
+    void stopHelper() {
+        helper.request_stop();
+        if (helper.joinable()) helper.join();
+    }
+
     TempDir work;
     TempDir library;
     Callback callback;
     int cancel = 0;
-    std::thread canceller;  // sets cancel (or changes a file) from another thread
+    std::filesystem::path deviceRoot;
     bool lostCache = false;
     bool fast = false;  // pipelined, art only when changed
+    // Last, so that it is joined before anything it uses goes.
+    std::jthread helper;
 };
 
 struct Fault {
@@ -235,20 +277,17 @@ class FaultMatrixTest : public testing::TestWithParam<bool> {};
 
 TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
     const bool fast = GetParam();
-    auto cancelOn = [](const std::string& file, int delayMs) {
-        return [file, delayMs](Cell& cell) {
-            cell.callback.onReport = [&cell, file, delayMs](const std::string& message) {
+    // Cancels as the sync reports file: at once, or once the device holds inTransfer bytes of it.
+    auto cancelOn = [](const std::string& file, std::uintmax_t inTransfer) {
+        return [file, inTransfer](Cell& cell) {
+            cell.callback.onReport = [&cell, file, inTransfer](const std::string& message) {
                 if (message != file) return;
-                if (delayMs == 0) {
-                    cell.cancel = 1;
-                    return;
-                }
-                // Joined after the sync, before the flag is reset.
-                if (cell.canceller.joinable()) return;
-                cell.canceller = std::thread([&cell, delayMs] {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                if (inTransfer == 0) {
                     std::atomic_ref<int>(cell.cancel).store(1);
-                });
+                } else if (!cell.helper.joinable()) {
+                    cell.whileReceiving(inTransfer,
+                                        [&cell] { std::atomic_ref<int>(cell.cancel).store(1); });
+                }
             };
         };
     };
@@ -293,9 +332,10 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
         {"cancel before a file", "", 1, "error_cancel", cancelOn("Main.m3u", 0)},
         {"cancel during a file", "slow:syncmedia:2000000", 1, "error_cancel",
          [cancelOn](Cell& cell) {
-             // Larger than the socket buffers, so that the transfer is still running.
+             // Larger than the socket buffers, so that the transfer is still running; the
+             // device holding a MiB of it is past every smaller file of the cell.
              cell.write({kNew.artist, kNew.album, kNew.file, 24 * 1024 * 1024});
-             cancelOn(kNew.file, 100)(cell);
+             cancelOn(kNew.file, 1024 * 1024)(cell);
          }},
         {"track deleted locally mid-sync", "", 1, "success",
          [](Cell& cell) {
@@ -309,11 +349,11 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
              // Larger than the socket buffers, so that the file is still being read.
              cell.write({kNew.artist, kNew.album, kNew.file, 24 * 1024 * 1024});
              cell.callback.onReport = [&cell](const std::string& message) {
-                 if (message != kNew.file || cell.canceller.joinable()) return;
-                 const std::string path = cell.library.file(kNew.file);
-                 cell.canceller = std::thread([path] {
-                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                     std::filesystem::resize_file(path, 1000);
+                 if (message != kNew.file || cell.helper.joinable()) return;
+                 cell.whileReceiving(1024 * 1024, [path = cell.library.file(kNew.file)] {
+                     std::error_code error;
+                     std::filesystem::resize_file(path, 1000, error);
+                     EXPECT_FALSE(error) << error.message();
                  });
              };
          }},
@@ -369,17 +409,19 @@ TEST_P(FaultMatrixTest, EveryFaultIsReportedAndRecovered) {
             plan.setOccurrence(fault.occurrence);
         }
         device.device().setFault(plan);
+        cell.deviceRoot = device.root();
         // New art for the new track's album, so that a fast sync sends art too.
         cell.library.write("art-" + kNew.album.substr(0, 2) + ".jpg", "new art of " + kNew.album);
         if (fault.before) fault.before(cell);
         const std::string kind = cell.sync(device.port(), cell.tracks(), {"Main"});
         cell.callback.onReport = nullptr;
-        if (cell.canceller.joinable()) cell.canceller.join();
+        cell.stopHelper();
         std::atomic_ref<int>(cell.cancel).store(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // let a cancelled file settle
+        device.device().setFault(FaultPlan());
+        // A file cut off mid-transfer goes when the device lets that connection go.
+        ASSERT_TRUE(device.device().waitUntilIdle(std::chrono::seconds(20))) << fault.name;
         const bool consistent = cell.cacheConsistent(device.tree());
         if (fault.recover) fault.recover(cell);
-        device.device().setFault(FaultPlan());
         const std::string clean = cell.sync(device.port(), cell.tracks(), {"Main"});
         record(fault.name + (cell.lostCache ? " (wanted files complete)" : ""), kind, fault.expected,
                consistent, clean == "success" && cell.deviceCorrect(device.tree()));

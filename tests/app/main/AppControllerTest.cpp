@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <chrono>
 #include <random>
 
 #include <QDesktopServices>
@@ -418,17 +419,36 @@ TEST_F(AppControllerTest, CancelDuringALargeFile) {
     app.addAll();
 
     std::optional<SyncResult> ended;
-    QObject::connect(&app, &AppController::syncEnded, [&](const SyncResult& r) { ended = r; });
+    int endings = 0;
+    QObject::connect(&app, &AppController::syncEnded, [&](const SyncResult& r) {
+        ended = r;
+        ++endings;
+    });
+    int cancelRequests = 0;
+    const ObserverRegistration counting(QStringLiteral("cancel"),
+                                        [&](const Notification&) { ++cancelRequests; });
     app.syncButton()->click();
     ASSERT_TRUE(waitFor([&] { return app.progress()->detailText() == QStringLiteral("big.mp3"); }));
-    // Cancel, then Escape as well: the second request has no further effect.
+    // Cancel, then Escape as well: both ask, and the sheet stays until the sync has ended.
     app.progress()->findChild<QPushButton*>()->click();
     escape(app.progress());
+    EXPECT_EQ(cancelRequests, 2);
+    EXPECT_TRUE(app.progress()->isVisible());
     ASSERT_TRUE(waitFor([&] { return ended.has_value() && app.openSheet() != nullptr; }));
+    // The second request has no further effect: one sync, ended once, as cancelled.
+    EXPECT_EQ(endings, 1);
     EXPECT_EQ(ended->type(), QStringLiteral("error_cancel"));
     EXPECT_EQ(ended->message(), QStringLiteral("operation canceled by user.."));
     EXPECT_EQ(app.openSheet()->windowTitle(), QStringLiteral("error_cancel"));
     EXPECT_FALSE(app.progress()->isVisible());
+    // The device lets the cut-off file go once it has dropped the connection: nothing of it
+    // under its name, and no partial file either.
+    device.device().setFault(FaultPlan());
+    ASSERT_TRUE(device.device().waitUntilIdle(std::chrono::seconds(20)));
+    for (const auto& [name, bytes] : device.tree()) {
+        EXPECT_EQ(name.find("big.mp3"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".quillory-part"), std::string::npos) << name;
+    }
     // One more Escape lands on the error sheet: it means OK, not Retry.
     const std::string commands = device.commandLog();
     escape(app.openSheet());
@@ -436,6 +456,17 @@ TEST_F(AppControllerTest, CancelDuringALargeFile) {
     EXPECT_FALSE(app.progress()->isVisible());  // no new sync started
     EXPECT_TRUE(waitFor([&] { return app.syncButton()->isEnabled(); }));
     EXPECT_EQ(device.commandLog(), commands);
+    EXPECT_EQ(endings, 1);
+
+    // A Cancel with no sync running finds nothing to stop, and the next sync runs to its end.
+    app.progress()->cacelSync();
+    EXPECT_EQ(cancelRequests, 3);
+    const SyncResult next = syncAndWait(app);
+    EXPECT_TRUE(next.succeeded()) << next.message().toStdString();
+    EXPECT_EQ(endings, 2);
+    ASSERT_EQ(device.tree().count("unknown/unknown/big.mp3"), 1u);
+    EXPECT_TRUE(device.tree().at("unknown/unknown/big.mp3") == big);
+    press(app.openSheet(), QStringLiteral("OK"));
 }
 
 TEST_F(AppControllerTest, DesktopConventions) {

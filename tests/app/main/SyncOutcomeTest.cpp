@@ -88,57 +88,102 @@ TEST(LibraryGuardTest, DecidesBeforeAnythingIsSent) {
                     .contains(QStringLiteral("\"Pop\", \"Old\"")));
 }
 
-TEST(SyncOutcomeTest, SheetsAndWhatTheirButtonsMean) {
-    SyncResult success;
-    success.result = QStringLiteral("success");
-    success.summary = {1, 2, 3, 0, 4};
-    SyncResult cancelled;
-    cancelled.result = QStringLiteral("exception");
-    cancelled.exceptionDetails = QMap<QString, QString>{
-        {QStringLiteral("type"), QStringLiteral("error_cancel")},
-        {QStringLiteral("message"), QStringLiteral("operation canceled by user..")}};
+// A sheet as one text, so that a case compares all of it.
+std::string shown(const std::optional<SyncOutcome::Sheet>& sheet) {
+    if (!sheet) return "no sheet";
+    return QStringList{sheet->title,           sheet->text,    sheet->defaultButton,
+                       sheet->alternateButton, sheet->context, QString::number(sheet->dismissCode)}
+        .join(QStringLiteral(" | "))
+        .toStdString();
+}
 
-    const std::optional<SyncOutcome::Sheet> finished = SyncOutcome::sheetFor(success);
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(finished->title, QStringLiteral("Finished"));
-    EXPECT_EQ(finished->text, QStringLiteral("Sync is complete..\n1 track sent, 2 deleted from the "
-                                             "device, 3 already there, 0 skipped (unreadable), 4 "
-                                             "declined by the device."));
-    const std::optional<SyncOutcome::Sheet> error = SyncOutcome::sheetFor(cancelled);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->title, QStringLiteral("error_cancel"));
-    EXPECT_EQ(error->alternateButton, QStringLiteral("Retry"));
-    EXPECT_EQ(error->dismissCode, 1);  // Escape and the close box mean OK, never Retry
-    EXPECT_FALSE(SyncOutcome::sheetFor(SyncResult{}).has_value());
+SyncResult ended(const char* result, const char* type = nullptr, const char* message = nullptr) {
+    SyncResult ending;
+    ending.result = QString::fromUtf8(result);
+    if (type != nullptr) {
+        ending.exceptionDetails =
+            QMap<QString, QString>{{QStringLiteral("type"), QString::fromUtf8(type)},
+                                   {QStringLiteral("message"), QString::fromUtf8(message)}};
+    }
+    return ending;
+}
 
-    const SyncOutcome::Sheet ask =
-        SyncOutcome::sheetFor({Verdict::Confirm, {QStringLiteral("Old")}}, {});
-    EXPECT_EQ(ask.defaultButton, QStringLiteral("Continue"));
-    EXPECT_EQ(ask.alternateButton, QStringLiteral("Cancel"));
-    EXPECT_EQ(ask.dismissCode, 0);  // Escape means Cancel
-    const SyncOutcome::Sheet refused = SyncOutcome::sheetFor({Verdict::Refuse, {}}, {});
-    EXPECT_EQ(refused.alternateButton, QString());
+TEST(SyncOutcomeTest, WhatEachEndingShows) {
+    SyncResult many = ended("success");
+    many.summary = {12, 3, 40, 1, 2};
+    many.declinedFiles = {QStringLiteral("a/b/c.mp3"), QStringLiteral("a/b/d.mp3")};
+    SyncResult one = ended("success");
+    one.summary = {1, 0, 0, 0, 0};
+    // What went before the failure is counted, but the sheet says what failed.
+    SyncResult cutOff = ended("exception", "error_disconnect", "Connection reset by peer");
+    cutOff.summary = {5, 0, 0, 0, 0};
+    const struct {
+        const char* what;
+        SyncResult result;
+        const char* sheet;
+    } cases[] = {
+        {"success", many,
+         "Finished | Sync is complete..\n12 tracks sent, 3 deleted from the device, 40 already "
+         "there, 1 skipped (unreadable), 2 declined by the device. | OK |  | success | 1"},
+        {"one track", one,
+         "Finished | Sync is complete..\n1 track sent, 0 deleted from the device, 0 already "
+         "there, 0 skipped (unreadable), 0 declined by the device. | OK |  | success | 1"},
+        {"no device", ended("exception", "error_connect", "Connection refused"),
+         "error_connect | Connection refused | OK | Retry | error_connect | 1"},
+        {"cut off", cutOff,
+         "error_disconnect | Connection reset by peer | OK | Retry | error_disconnect | 1"},
+        {"cancelled", ended("exception", "error_cancel", "operation canceled by user.."),
+         "error_cancel | operation canceled by user.. | OK | Retry | error_cancel | 1"},
+        {"the device's own words, markup and all",
+         ended("exception", "error_refused", "<b>Simon & Garfunkel</b> &amp; more"),
+         "error_refused | <b>Simon & Garfunkel</b> &amp; more | OK | Retry | error_refused | 1"},
+        {"not ended", SyncResult{}, "no sheet"},
+        {"an unknown result", ended("pending"), "no sheet"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shown(SyncOutcome::sheetFor(c.result)), c.sheet) << c.what;
+    }
+}
 
+TEST(SyncOutcomeTest, WhatEachHeldBackSyncShows) {
+    const LibraryGuard::Reading gone{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}};
+    const QStringList missing{QStringLiteral("Old"), QStringLiteral("Gone")};
+    // Escape means Cancel on the question, OK on the refusal.
+    EXPECT_EQ(
+        shown(SyncOutcome::sheetFor({Verdict::Confirm, missing}, {})),
+        shown(SyncOutcome::Sheet{
+            LibraryGuard::confirmationTitle(), LibraryGuard::confirmationText(missing),
+            QStringLiteral("Continue"), QStringLiteral("Cancel"), QStringLiteral("confirm"), 0}));
+    EXPECT_EQ(
+        shown(SyncOutcome::sheetFor({Verdict::Refuse, {}}, gone)),
+        shown(SyncOutcome::Sheet{LibraryGuard::refusalTitle(), LibraryGuard::refusalText(gone),
+                                 QStringLiteral("OK"), QString(), QStringLiteral("refused"), 1}));
+}
+
+TEST(SyncOutcomeTest, WhatEachButtonMeans) {
     using Next = SyncOutcome::Next;
     const struct {
-        QString context;
+        const char* context;
         int code;
         Next next;
     } presses[] = {
-        {QStringLiteral("success"), 1, Next::Nothing},
-        {QStringLiteral("error_connect"), 1, Next::Reconnect},
-        {QStringLiteral("error_connect"), 0, Next::Retry},
-        {QStringLiteral("error_cancel"), 1, Next::Nothing},
-        {QStringLiteral("error_cancel"), 0, Next::Retry},
-        {ask.context, 1, Next::SyncConfirmed},
-        {ask.context, ask.dismissCode, Next::Nothing},
-        {refused.context, refused.dismissCode, Next::Nothing},
-        {error->context, error->dismissCode, Next::Nothing},
+        {"success", 1, Next::Nothing},       {"error_connect", 1, Next::Reconnect},
+        {"error_connect", 0, Next::Retry},   {"error_cancel", 1, Next::Nothing},
+        {"error_cancel", 0, Next::Retry},    {"error_disconnect", 0, Next::Retry},
+        {"confirm", 1, Next::SyncConfirmed}, {"confirm", 0, Next::Nothing},
+        {"refused", 1, Next::Nothing},
     };
     for (const auto& p : presses) {
-        EXPECT_EQ(SyncOutcome::afterSheet(p.context, p.code), p.next)
-            << p.context.toStdString() << " " << p.code;
+        EXPECT_EQ(SyncOutcome::afterSheet(QString::fromUtf8(p.context), p.code), p.next)
+            << p.context << " " << p.code;
     }
+    // Escape and the close box never start anything.
+    SyncResult failed = ended("exception", "error_disconnect", "gone");
+    const SyncOutcome::Sheet error = *SyncOutcome::sheetFor(failed);
+    EXPECT_EQ(SyncOutcome::afterSheet(error.context, error.dismissCode), Next::Nothing);
+    const SyncOutcome::Sheet ask =
+        SyncOutcome::sheetFor({Verdict::Confirm, {QStringLiteral("Old")}}, {});
+    EXPECT_EQ(SyncOutcome::afterSheet(ask.context, ask.dismissCode), Next::Nothing);
 }
 
 TEST(StartupSequenceTest, OneDialogAtATimeInOrder) {

@@ -10,7 +10,7 @@ namespace {
 
 using Reply = std::map<std::string, std::string>;
 
-TEST(ServerConnectInfoTest, FromFullReply) {
+TEST(ServerConnectInfoTest, ReadsEachFieldFromItsReplyKey) {
     const ServerConnectInfo info(Reply{{"response", "ok"},
                                        {"versionname", "2.3"},
                                        {"versioncode", "23"},
@@ -27,59 +27,73 @@ TEST(ServerConnectInfoTest, FromFullReply) {
     EXPECT_EQ(info.getName(), "Pixel");
     EXPECT_EQ(info.getSyncLocation(), "/sdcard/Music");
     EXPECT_EQ(info.getExtra(), "x");
-    EXPECT_EQ(info.getHost(), "");
-    EXPECT_EQ(info.getPort(), 0u);
     EXPECT_EQ(info.compareProtocol("2.0"), 0);
-    EXPECT_EQ(info.compareProtocol("1.9"), 1);
 }
 
-TEST(ServerConnectInfoTest, OlderDeviceApps) {
-    // Without "deviceid" the protocol key is ignored.
-    const ServerConnectInfo oldest(Reply{{"versionname", "1.0"}, {"server.protocol.version", "3.0"}});
-    EXPECT_EQ(oldest.getDeviceId(), "unknown");
-    EXPECT_EQ(oldest.getName(), "unknown");
-    EXPECT_EQ(oldest.getSyncLocation(), "unknown");
-    EXPECT_EQ(oldest.getExtra(), "");
-    EXPECT_EQ(oldest.compareProtocol("1.0"), 0);
-    EXPECT_LT(oldest.compareProtocol("2.0"), 0);
-
-    const ServerConnectInfo older(Reply{{"deviceid", "d"}});
-    EXPECT_EQ(older.getDeviceId(), "d");
-    EXPECT_EQ(older.getVersion(), "");
-    EXPECT_EQ(older.compareProtocol("1.1"), 0);
-    EXPECT_LT(older.compareProtocol("2.0"), 0);
+TEST(ServerConnectInfoTest, ProtocolFollowsTheReplyShape) {
+    // The sync asks the device to check the files it already holds only from protocol 2.0 on.
+    const struct {
+        const char* what;
+        Reply reply;
+        const char* identity;  // device id / name / sync location
+        const char* protocol;
+        bool checksExisting;
+    } cases[] = {
+        {"no deviceid: the oldest apps, whatever else they say",
+         Reply{
+             {"devicename", "Pixel"}, {"synclocation", "/sd"}, {"server.protocol.version", "3.0"}},
+         "unknown/unknown/unknown", "1.0", false},
+        {"an empty reply", Reply{}, "unknown/unknown/unknown", "1.0", false},
+        {"deviceid without a protocol",
+         Reply{{"deviceid", "d"}, {"devicename", "Pixel"}, {"synclocation", "/sd"}}, "d/Pixel//sd",
+         "1.1", false},
+        {"the key counts, not its value", Reply{{"deviceid", ""}}, "//", "1.1", false},
+        {"deviceid and protocol 2.0", Reply{{"deviceid", "d"}, {"server.protocol.version", "2.0"}},
+         "d//", "2.0", true},
+        {"a newer protocol", Reply{{"deviceid", "d"}, {"server.protocol.version", "2.10"}}, "d//",
+         "2.10", true},
+    };
+    for (const auto& c : cases) {
+        const ServerConnectInfo info(c.reply);
+        EXPECT_EQ(info.getDeviceId() + "/" + info.getName() + "/" + info.getSyncLocation(),
+                  c.identity)
+            << c.what;
+        EXPECT_EQ(info.compareProtocol(c.protocol), 0) << c.what;
+        EXPECT_EQ(info.compareProtocol("2.0") >= 0, c.checksExisting) << c.what;
+        // Missing keys read as empty; neither host nor port travel in a reply.
+        EXPECT_EQ(info.getVersion() + info.getExtra() + info.getHost(), "") << c.what;
+        EXPECT_EQ(info.getPort(), 0u) << c.what;
+    }
 }
 
-TEST(ServerConnectInfoTest, FromKeptValues) {
-    const ServerConnectInfo info("2.3", "23", "pkg", "192.168.1.5", 5000, "id", "Phone",
-                                 "/sdcard", "e");
-    const ServerConnectInfo copy = info;
-    EXPECT_EQ(copy.getHost(), "192.168.1.5");
-    EXPECT_EQ(copy.getPort(), 5000u);
-    EXPECT_EQ(copy.getName(), "Phone");
-    EXPECT_EQ(copy.getSyncLocation(), "/sdcard");
-    // The protocol version is unknown here and compares as 0.
-    EXPECT_EQ(copy.compareProtocol("0"), 0);
-    const ServerConnectInfo empty;
-    EXPECT_EQ(empty.getPort(), 0u);
-    EXPECT_EQ(empty.getDeviceId(), "");
+TEST(ServerConnectInfoTest, KeptValuesClaimNoProtocol) {
+    // Only a handshake says what a device app speaks: kept values are older than any protocol.
+    const ServerConnectInfo kept("2.3", "23", "pkg", "192.168.1.5", 5000, "id", "Phone", "/sdcard",
+                                 "e");
+    EXPECT_LT(kept.compareProtocol("1.0"), 0);
+    EXPECT_LT(ServerConnectInfo().compareProtocol("1.0"), 0);
 }
 
-TEST(ITunesMediaFileTest, RecordAndPlaylists) {
-    itunesinfo::ITunesMediaFile track("Artist", "Album", "01 Song.mp3", 1234, "/m/01 Song.mp3",
-                                      "/tmp/quillory/art.jpg", {"Road Trip", "Chill"});
-    EXPECT_EQ(track.getStatus(), media::MediaFile::STATUS_UNCHECKED);
-    EXPECT_EQ(static_cast<int>(track.getStatus()), 15);
-    EXPECT_EQ(track.getSize(), 1234);
-    EXPECT_EQ(track.getLocation(), "/m/01 Song.mp3");
-    EXPECT_EQ(track.getArtLocation(), "/tmp/quillory/art.jpg");
-    EXPECT_TRUE(track.belongsToPlaylist("Chill"));
-    EXPECT_FALSE(track.belongsToPlaylist("chill"));
-    EXPECT_FALSE(track.belongsToPlaylist("Chill "));
-    track.setStatus(media::MediaFile::STATUS_SYNCED);
-    const itunesinfo::ITunesMediaFile copy = track;
-    EXPECT_EQ(static_cast<int>(copy.getStatus()), 10);
-    EXPECT_EQ(static_cast<int>(media::MediaFile::STATUS_NEW), 0);
+TEST(ITunesMediaFileTest, BelongsToAPlaylistByItsExactName) {
+    const itunesinfo::ITunesMediaFile track("Artist", "Album", "01 Song.mp3", 1234,
+                                            "/m/01 Song.mp3", "/tmp/art.jpg",
+                                            {"Road Trip", "Chill", "Caf\u00e9"});
+    const struct {
+        const char* name;
+        bool member;
+    } cases[] = {
+        {"Chill", true},       {"Road Trip", true}, {"Caf\u00e9", true},
+        {"chill", false},      {"CHILL", false},    {"Chill ", false},
+        {" Chill", false},     {"Road", false},     {"Road Trip Chill", false},
+        {"Cafe\u0301", false},  // the same text decomposed is other bytes
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(track.belongsToPlaylist(c.name), c.member) << c.name;
+
+    const itunesinfo::ITunesMediaFile inNone("A", "B", "c.mp3", 1, "/c.mp3", "", {});
+    EXPECT_FALSE(inNone.belongsToPlaylist(""));
+    // Not yet compared with the cache: the sync decides what it is.
+    EXPECT_EQ(inNone.getStatus(), media::MediaFile::STATUS_UNCHECKED);
 }
 
 TEST(MediaExceptionTest, KindCodesAndMessages) {
