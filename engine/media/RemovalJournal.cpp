@@ -1,9 +1,11 @@
 #include "media/RemovalJournal.h"
 
 #include <json/json.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,6 +20,10 @@
 namespace media {
 
 RemovalJournal::RemovalJournal(std::string file) : path(std::move(file)) {
+    // Anything but a regular file (a folder in its place) reads as no journal: reading a folder
+    // through a stream throws.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return;
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -68,7 +74,8 @@ void RemovalJournal::clear(const std::string& deviceId) {
 
 void RemovalJournal::save() const {
     if (pending.empty()) {
-        std::remove(path.c_str());
+        // unlink, not remove: a folder in the journal's place is not the journal's to delete.
+        ::unlink(path.c_str());
         return;
     }
     Json::StreamWriterBuilder builder;
@@ -95,11 +102,13 @@ void RemovalJournal::save() const {
         out << ']';
         if (!out) {
             Logger::log("Synchronizer", "Could not write " + temporary);
+            ::unlink(temporary.c_str());
             return;
         }
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         Logger::log("Synchronizer", "Could not write " + path);
+        ::unlink(temporary.c_str());
     }
 }
 

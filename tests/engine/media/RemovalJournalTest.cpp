@@ -142,6 +142,18 @@ TEST(RemovalJournalTest, DamagedEntriesAreSkippedAndTheOthersKept) {
 
 TEST(RemovalJournalTest, AJournalThatCannotBeWrittenNeverThrows) {
     TempDir dir;
+    // A folder where the file should be reads as an empty journal, and stays.
+    std::filesystem::create_directories(dir.file("taken/journal.json"));
+    std::optional<RemovalJournal> taken;
+    ASSERT_NO_THROW(taken.emplace(dir.file("taken/journal.json")));
+    EXPECT_TRUE(taken->entries("d").empty());
+    EXPECT_NO_THROW(taken->add("d", {kKept}));
+    EXPECT_EQ(taken->entries("d"), Entries{kKept});
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken/journal.json")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("taken/journal.json.new")));
+    EXPECT_NO_THROW(taken->clear("d"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken/journal.json")));
+
     // Its folder is gone (a working folder deleted while the program runs).
     const std::string path = dir.file("gone/journal.json");
     std::optional<RemovalJournal> journal;
