@@ -1,6 +1,6 @@
 // Reading a large music library: 10,000 tracks in 1,000 albums, each with an embedded 500x500
-// JPEG picture, in 20 playlists, as an XML library and as a folder of M3U files. Prints wall
-// time and peak memory of getPlaylistNames and getMusicMediaFiles for each source.
+// JPEG picture, in 20 playlists, as an XML library and as folders of M3U, XSPF and PLS files.
+// Prints wall time and peak memory of getPlaylistNames and getMusicMediaFiles for each source.
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -50,7 +50,7 @@ QByteArray cover() {
     return jpeg;
 }
 
-// Writes the tracks, the XML library and the M3U folder under root.
+// Writes the tracks, the XML library and the M3U, XSPF and PLS folders under root.
 void generate(const QString& root) {
     const QByteArray picture = cover();
     // One MPEG frame header and silence: enough for an .mp3 that carries an ID3v2 tag.
@@ -58,6 +58,8 @@ void generate(const QString& root) {
     QStringList xmlTracks;
     QList<QStringList> members(kPlaylists);
     QList<QStringList> m3u(kPlaylists);
+    QList<QStringList> xspf(kPlaylists);
+    QList<QStringList> pls(kPlaylists);
     for (int i = 0; i < kTracks; ++i) {
         const int album = i % kAlbums;
         const QString artist = QStringLiteral("Artist %1").arg(album / 5);
@@ -93,6 +95,13 @@ void generate(const QString& root) {
             if (list < 0) continue;
             members[list] << QStringLiteral("<dict><key>Track ID</key><integer>%1</integer></dict>").arg(i);
             m3u[list] << path;
+            xspf[list] << QStringLiteral("<track><location>%1</location><title>Track %2</title></track>")
+                              .arg(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()))
+                              .arg(i);
+            pls[list] << QStringLiteral("File%1=%2\nTitle%1=Track %3")
+                             .arg(pls[list].size() + 1)
+                             .arg(path)
+                             .arg(i);
         }
     }
     QFile xml(root + QStringLiteral("/Library.xml"));
@@ -100,7 +109,9 @@ void generate(const QString& root) {
     xml.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict><key>Tracks</key><dict>");
     xml.write(xmlTracks.join(QString()).toUtf8());
     xml.write("</dict><key>Playlists</key><array>");
-    QDir().mkpath(root + QStringLiteral("/playlists"));
+    for (const char* folder : {"/playlists", "/playlists-xspf", "/playlists-pls"}) {
+        QDir().mkpath(root + QLatin1String(folder));
+    }
     for (int list = 0; list < kPlaylists; ++list) {
         xml.write(QStringLiteral("<dict><key>Name</key><string>Playlist %1</string><key>Playlist Items</key><array>")
                       .arg(list)
@@ -110,6 +121,18 @@ void generate(const QString& root) {
         QFile playlist(QStringLiteral("%1/playlists/Playlist %2.m3u8").arg(root).arg(list));
         playlist.open(QIODevice::WriteOnly);
         playlist.write(("#EXTM3U\n" + m3u[list].join(QLatin1Char('\n')) + "\n").toUtf8());
+        QFile xspfFile(QStringLiteral("%1/playlists-xspf/Playlist %2.xspf").arg(root).arg(list));
+        xspfFile.open(QIODevice::WriteOnly);
+        xspfFile.write(("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" "
+                        "xmlns=\"http://xspf.org/ns/0/\"><trackList>\n" +
+                        xspf[list].join(QLatin1Char('\n')) + "\n</trackList></playlist>\n")
+                           .toUtf8());
+        QFile plsFile(QStringLiteral("%1/playlists-pls/Playlist %2.pls").arg(root).arg(list));
+        plsFile.open(QIODevice::WriteOnly);
+        plsFile.write(QStringLiteral("[playlist]\n%1\nNumberOfEntries=%2\nVersion=2\n")
+                          .arg(pls[list].join(QLatin1Char('\n')))
+                          .arg(pls[list].size())
+                          .toUtf8());
     }
     xml.write("</array></dict></plist>");
 }
@@ -151,7 +174,15 @@ int main(int argc, char** argv) {
     for (int list = 0; list < kPlaylists; ++list) names << QStringLiteral("Playlist %1").arg(list);
     bool ok = true;
     std::printf("%-10s %-20s %10s %10s %10s\n", "source", "operation", "seconds", "peak MiB", "results");
-    for (const QString& source : {QStringLiteral("Library.xml"), QStringLiteral("playlists")}) {
+    const std::pair<const char*, QString> sources[] = {
+        {"XML", QStringLiteral("Library.xml")},
+        {"M3U", QStringLiteral("playlists")},
+        {"XSPF", QStringLiteral("playlists-xspf")},
+        {"PLS", QStringLiteral("playlists-pls")},
+    };
+    for (const auto& entry : sources) {
+        const char* label = entry.first;
+        const QString& source = entry.second;
         const Figure list = measure([&] {
             const auto library = MusicLibrary::open(root + QLatin1Char('/') + source);
             return MusicProvider::getPlaylistNames(library.get()).size();
@@ -160,7 +191,6 @@ int main(int argc, char** argv) {
             const auto library = MusicLibrary::open(root + QLatin1Char('/') + source);
             return MusicProvider::getMusicMediaFiles(library.get(), names).value_or(QList<ITunesMediaFileObc>()).size();
         });
-        const char* label = source == QLatin1String("playlists") ? "M3U" : "XML";
         std::printf("%-10s %-20s %10.2f %10ld %10lld\n", label, "getPlaylistNames", list.seconds,
                     list.peakMiB, static_cast<long long>(list.count));
         std::printf("%-10s %-20s %10.2f %10ld %10lld\n", label, "getMusicMediaFiles", tracks.seconds,

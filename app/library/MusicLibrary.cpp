@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "M3uLibrary.h"
+#include "PlaylistFolderLibrary.h"
 #include "XmlLibrary.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
@@ -12,7 +12,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& error,
                                                  const QString& musicFolder) {
     const QFileInfo info(path);
-    if (info.isDir()) return M3uLibrary::load(path, error);
+    if (info.isDir()) return PlaylistFolderLibrary::load(path, error);
     if (!info.isFile()) {
         error = path + QStringLiteral(": no such library file or playlist folder");
         return nullptr;
