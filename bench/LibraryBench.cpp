@@ -1,7 +1,7 @@
 // Reading a large music library: 10,000 tracks in 1,000 albums, each with an embedded 500x500
-// JPEG picture, in 20 playlists, as an XML library, as a folder of M3U files, as a Strawberry
-// database and as Rhythmbox's folder. Prints wall time and peak memory of getPlaylistNames and
-// getMusicMediaFiles for each source.
+// JPEG picture, in 20 playlists, as an XML library, as folders of M3U, XSPF and PLS files, as a
+// Strawberry database and as Rhythmbox's folder. Prints wall time and peak memory of
+// getPlaylistNames and getMusicMediaFiles for each source.
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -119,8 +119,8 @@ void writeStrawberry(const QString& file, const QStringList& urls, const QString
     sqlite3_close(db);
 }
 
-// Writes the tracks, the XML library, the M3U folder, the Strawberry database and the Rhythmbox
-// folder under root.
+// Writes the tracks, the XML library, the M3U, XSPF and PLS folders, the Strawberry database and
+// the Rhythmbox folder under root.
 void generate(const QString& root) {
     const QByteArray picture = cover();
     // One MPEG frame header and silence: enough for an .mp3 that carries an ID3v2 tag.
@@ -132,6 +132,8 @@ void generate(const QString& root) {
     QStringList urls, titles, artists, albums;
     QList<QList<int>> trackLists(kPlaylists);
     QList<QStringList> rhythmboxMembers(kPlaylists);
+    QList<QStringList> xspf(kPlaylists);
+    QList<QStringList> pls(kPlaylists);
     for (int i = 0; i < kTracks; ++i) {
         const int album = i % kAlbums;
         const QString artist = QStringLiteral("Artist %1").arg(album / 5);
@@ -189,6 +191,13 @@ void generate(const QString& root) {
             m3u[list] << path;
             trackLists[list] << i;
             rhythmboxMembers[list] << QStringLiteral("<location>%1</location>").arg(uri);
+            xspf[list] << QStringLiteral("<track><location>%1</location><title>Track %2</title></track>")
+                              .arg(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()))
+                              .arg(i);
+            pls[list] << QStringLiteral("File%1=%2\nTitle%1=Track %3")
+                             .arg(pls[list].size() + 1)
+                             .arg(path)
+                             .arg(i);
         }
     }
     QFile xml(root + QStringLiteral("/Library.xml"));
@@ -196,7 +205,9 @@ void generate(const QString& root) {
     xml.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict><key>Tracks</key><dict>");
     xml.write(xmlTracks.join(QString()).toUtf8());
     xml.write("</dict><key>Playlists</key><array>");
-    QDir().mkpath(root + QStringLiteral("/playlists"));
+    for (const char* folder : {"/playlists", "/playlists-xspf", "/playlists-pls"}) {
+        QDir().mkpath(root + QLatin1String(folder));
+    }
     for (int list = 0; list < kPlaylists; ++list) {
         xml.write(QStringLiteral("<dict><key>Name</key><string>Playlist %1</string><key>Playlist Items</key><array>")
                       .arg(list)
@@ -206,6 +217,18 @@ void generate(const QString& root) {
         QFile playlist(QStringLiteral("%1/playlists/Playlist %2.m3u8").arg(root).arg(list));
         playlist.open(QIODevice::WriteOnly);
         playlist.write(("#EXTM3U\n" + m3u[list].join(QLatin1Char('\n')) + "\n").toUtf8());
+        QFile xspfFile(QStringLiteral("%1/playlists-xspf/Playlist %2.xspf").arg(root).arg(list));
+        xspfFile.open(QIODevice::WriteOnly);
+        xspfFile.write(("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" "
+                        "xmlns=\"http://xspf.org/ns/0/\"><trackList>\n" +
+                        xspf[list].join(QLatin1Char('\n')) + "\n</trackList></playlist>\n")
+                           .toUtf8());
+        QFile plsFile(QStringLiteral("%1/playlists-pls/Playlist %2.pls").arg(root).arg(list));
+        plsFile.open(QIODevice::WriteOnly);
+        plsFile.write(QStringLiteral("[playlist]\n%1\nNumberOfEntries=%2\nVersion=2\n")
+                          .arg(pls[list].join(QLatin1Char('\n')))
+                          .arg(pls[list].size())
+                          .toUtf8());
     }
     xml.write("</array></dict></plist>");
     writeStrawberry(root + QStringLiteral("/strawberry.db"), urls, titles, artists, albums,
@@ -258,6 +281,8 @@ int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     const QString root = QDir::tempPath() + QStringLiteral("/quillory-library-bench-%1").arg(getpid());
     qputenv("TMPDIR", (root + QStringLiteral("/tmp")).toLocal8Bit());
+    // The exported art goes to the private cache folder: the bench's own, not the user's.
+    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toLocal8Bit());
     QDir().mkpath(root + QStringLiteral("/tmp"));
     const auto generating = std::chrono::steady_clock::now();
     generate(root);
@@ -274,6 +299,8 @@ int main(int argc, char** argv) {
         const char* label;
     } sources[] = {{QStringLiteral("Library.xml"), "XML"},
                    {QStringLiteral("playlists"), "M3U"},
+                   {QStringLiteral("playlists-xspf"), "XSPF"},
+                   {QStringLiteral("playlists-pls"), "PLS"},
                    {QStringLiteral("strawberry.db"), "Strawberry"},
                    {QStringLiteral("rhythmbox"), "Rhythmbox"}};
     for (const auto& each : sources) {

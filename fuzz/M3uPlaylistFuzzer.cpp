@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "M3uLibrary.h"
+#include "M3uPlaylist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    M3uLibrary::parse(text, QStringLiteral("/nonexistent/playlists"));
+    M3uPlaylist::parse(text, QStringLiteral("/nonexistent/playlists"));
     return 0;
 }

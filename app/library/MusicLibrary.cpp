@@ -5,7 +5,7 @@
 #include <QLoggingCategory>
 
 #include "ClementineLibrary.h"
-#include "M3uLibrary.h"
+#include "PlaylistFolderLibrary.h"
 #include "RhythmboxLibrary.h"
 #include "XmlLibrary.h"
 
@@ -27,7 +27,7 @@ std::unique_ptr<MusicLibrary> MusicLibrary::open(const QString& path, QString& e
     if (const auto folder = RhythmboxLibrary::folderOf(path)) {
         return RhythmboxLibrary::load(*folder, error);
     }
-    if (info.isDir()) return M3uLibrary::load(path, error);
+    if (info.isDir()) return PlaylistFolderLibrary::load(path, error);
     if (!info.isFile()) {
         error = path + QStringLiteral(": no such library file or playlist folder");
         return nullptr;

@@ -12,7 +12,6 @@
 #include <QImage>
 #include <QUrl>
 
-#include "M3uLibrary.h"
 #include "MusicLibrary.h"
 #include "TrackFile.h"
 #include "support/TempDir.h"
@@ -252,27 +251,6 @@ TEST_F(MusicProviderTest, SamePlaylistNameTwiceContributesBoth) {
                       .arg(QFileInfo(first).size()),
                   QStringLiteral("unknown|Override|Untitled Hum.ogg|%1||Twin")
                       .arg(QFileInfo(second).size())}));
-}
-
-TEST(M3uLibraryTest, ParsesWhatPlayersWrite) {
-    TempDir dir;
-    const QString base = QString::fromStdString(dir.path().string());
-    dir.write("a b.mp3", "x");
-    dir.write("sub/c.mp3", "x");
-    const QByteArray text = QByteArray(
-                                "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Artist - Song\r\na b.mp3\r\n"
-                                "# a comment\r\n\r\n") +
-                            (base + QStringLiteral("/sub/c.mp3\n")).toUtf8() +
-                            QUrl::fromLocalFile(base + QStringLiteral("/a b.mp3")).toEncoded() +
-                            "\nmissing.mp3\n";
-    const std::vector<LibraryItem> items = M3uLibrary::parse(text, base);
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].location, base + QStringLiteral("/a b.mp3"));
-    EXPECT_EQ(items[0].title, QStringLiteral("Artist - Song"));
-    EXPECT_EQ(items[1].location, base + QStringLiteral("/sub/c.mp3"));
-    EXPECT_EQ(items[1].title, QString());
-    EXPECT_EQ(items[2].location, base + QStringLiteral("/a b.mp3"));
-    EXPECT_FALSE(items[3].location.has_value());
 }
 
 TEST(MusicProviderNamesTest, SanitizesTenCharacters) {

@@ -1,0 +1,13 @@
+// The reader of Audacious's .audpl playlists.
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+
+#include "AudaciousPlaylist.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QString error;
+    AudaciousPlaylist::parse(text, QStringLiteral("/nonexistent/playlists"), error);
+    return 0;
+}

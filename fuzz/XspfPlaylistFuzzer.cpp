@@ -1,0 +1,13 @@
+// The XSPF playlist reader.
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+
+#include "XspfPlaylist.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QString error;
+    XspfPlaylist::parse(text, QStringLiteral("/nonexistent/playlists"), error);
+    return 0;
+}
