@@ -134,6 +134,9 @@ int main(int argc, char** argv) {
                         .arg(unreadable));
         return 2;
     }
+    for (const QString& part : reading.unreadable) {
+        say(errors, QStringLiteral("quillory-sync: left out, cannot be read: ") + part);
+    }
     const QStringList& available = reading.names;
     if (options->action == CliOptions::Action::ListPlaylists) {
         for (const QString& name : available) say(stdout, name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,6 +32,9 @@ public:
     virtual QString origin() const = 0;
     // The kind of library as the window names it ("iTunes library", "Playlist folder", ...).
     virtual QString kind() const = 0;
+    // Parts of the library left out because they could not be read, each "path: reason"
+    // (damaged playlist files of a folder); empty when everything was read.
+    virtual QStringList unreadable() const { return {}; }
 
     // Opens the library at path, whatever its kind: the source is told by the file's content
     // or the folder's files. musicFolder is where the tracks of a library exported on another

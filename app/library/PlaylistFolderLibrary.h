@@ -27,7 +27,7 @@ class PlaylistFolderLibrary : public MusicLibrary {
     QString kind() const override { return QStringLiteral("Playlist folder"); }
 
     // The playlist files left out, each as "path: reason", in folder order.
-    QStringList unreadable() const { return leftOut; }
+    QStringList unreadable() const override { return leftOut; }
 
   private:
     QString folder;

@@ -13,6 +13,7 @@ LibraryGuard::Reading LibraryGuard::readingOf(const QString& path, const MusicLi
     reading.names = MusicProvider::getPlaylistNames(library);
     reading.kind = library != nullptr ? library->kind() : QString();
     reading.error = library != nullptr ? QString() : error;
+    if (library != nullptr) reading.unreadable = library->unreadable();
     return reading;
 }
 
@@ -35,6 +36,10 @@ LibraryGuard::Decision LibraryGuard::beforeSync(const Reading& reading, const QS
 }
 
 QString LibraryGuard::notice(const Reading& reading) {
+    if (reading.opened && !reading.unreadable.isEmpty()) {
+        return QStringLiteral("Some playlist files cannot be read and are left out:\n") +
+               reading.unreadable.join(QLatin1Char('\n'));
+    }
     if (reading.opened) return {};
     if (reading.path.isEmpty()) {
         return QStringLiteral(

@@ -18,6 +18,7 @@ class LibraryGuard {
         QStringList names;    // its playlist names (empty when not opened)
         QString kind;         // the kind of library ("" when not opened)
         QString error;        // why it could not be read ("" when opened or not found)
+        QStringList unreadable;  // parts of an opened library left out, "path: reason"
     };
     // The reading of library, opened from path (null when it failed with error).
     static Reading readingOf(const QString& path, const MusicLibrary* library,
@@ -35,8 +36,8 @@ class LibraryGuard {
     static Decision beforeSync(const Reading& reading, const QStringList& syncList,
                                const QStringList& confirmed);
 
-    // What the window says about the library: "" when it was read, else which file could not
-    // be read, why, and what to do about it.
+    // What the window says about the library: "" when it was read whole; else which file could
+    // not be read, why, and what to do about it, or which parts of it were left out.
     static QString notice(const Reading& reading);
     // Which library is in use: "Library: KIND, PATH"; "" when none was read.
     static QString inUse(const Reading& reading);

@@ -225,6 +225,9 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
     const QString empty = QString::fromStdString(libraries.file("lists"));
     const QString cut =
         QString::fromStdString(libraries.write("Cut.xml", "<plist><dict><key>Tracks</key><dict>"));
+    libraries.write("part/Mix.m3u", "");
+    const QString part = QString::fromStdString(libraries.file("part"));
+    const QString bad = QString::fromStdString(libraries.write("part/Bad.xspf", "<playlist><trackList>"));
     std::string closedPort;
     {
         DeviceFixture gone;
@@ -248,6 +251,12 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
          0,
          QStringLiteral("Morning Mix\nFocus: Deep Work\nCafé Nights\n"),
          {}},
+        // A damaged playlist file of a folder is named; the others are read.
+        {"listing a folder with a damaged playlist",
+         {"--list-playlists", "--library", part},
+         0,
+         QStringLiteral("Mix\n"),
+         {QStringLiteral("quillory-sync: left out, cannot be read: ") + bad + QStringLiteral(": ")}},
         {"listing a missing library",
          {"--list-playlists", "--library", missing},
          2,

@@ -17,10 +17,11 @@ TEST(LibraryGuardTest, DecidesBeforeAnythingIsSent) {
                                          true,
                                          {QStringLiteral("Rock"), QStringLiteral("Jazz")},
                                          QStringLiteral("iTunes library"),
+                                         {},
                                          {}};
-    const LibraryGuard::Reading unreadable{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}};
+    const LibraryGuard::Reading unreadable{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}, {}};
     const LibraryGuard::Reading empty{QStringLiteral("/music/lists"), true, {},
-                                      QStringLiteral("Playlist folder"), {}};
+                                      QStringLiteral("Playlist folder"), {}, {}};
     const struct {
         const char* what;
         LibraryGuard::Reading reading;
@@ -80,8 +81,14 @@ TEST(LibraryGuardTest, DecidesBeforeAnythingIsSent) {
     const QString notice = LibraryGuard::notice(unreadable);
     EXPECT_TRUE(notice.contains(QStringLiteral("/media/usb/Library.xml")));
     EXPECT_TRUE(notice.contains(QStringLiteral("File > Choose Music Library File...")));
-    EXPECT_TRUE(LibraryGuard::notice({QString(), false, {}, {}, {}})
+    EXPECT_TRUE(LibraryGuard::notice({QString(), false, {}, {}, {}, {}})
                     .startsWith(QStringLiteral("No music library was found.")));
+    // A folder read in part says which playlist files were left out.
+    const LibraryGuard::Reading part{QStringLiteral("/music/lists"), true, {QStringLiteral("Rock")},
+                                     QStringLiteral("Playlist folder"), {},
+                                     {QStringLiteral("/music/lists/Bad.xspf: not XML")}};
+    EXPECT_TRUE(LibraryGuard::notice(part).endsWith(QStringLiteral("/music/lists/Bad.xspf: not XML")));
+    EXPECT_EQ(LibraryGuard::beforeSync(part, {QStringLiteral("Rock")}, {}).verdict, Verdict::Go);
     EXPECT_TRUE(LibraryGuard::refusalText(unreadable)
                     .endsWith(QStringLiteral("Nothing was synced: the device was not touched.")));
     EXPECT_TRUE(LibraryGuard::confirmationText({QStringLiteral("Pop"), QStringLiteral("Old")})
@@ -146,7 +153,7 @@ TEST(SyncOutcomeTest, WhatEachEndingShows) {
 }
 
 TEST(SyncOutcomeTest, WhatEachHeldBackSyncShows) {
-    const LibraryGuard::Reading gone{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}};
+    const LibraryGuard::Reading gone{QStringLiteral("/media/usb/Library.xml"), false, {}, {}, {}, {}};
     const QStringList missing{QStringLiteral("Old"), QStringLiteral("Gone")};
     // Escape means Cancel on the question, OK on the refusal.
     EXPECT_EQ(
