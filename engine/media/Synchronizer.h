@@ -68,18 +68,38 @@ class QUILLORY_EXPORT Synchronizer {
     const std::vector<std::string>& getDeclinedFiles() const { return declinedFiles; }
 
   private:
+    struct Run;
+
+    // The phases of sync, in order.
+    // Afterwards the cache marks exactly the wanted tracks it lists, the working connection is
+    // open and the journal keeps only the files whose state is still uncertain.
+    void plan(Run& run);
+    // Every file and album art no chosen playlist wants is journalled, then loses its cache
+    // row, and only then is deleted from the device.
+    void deleteUnwanted(Run& run);
+    // The device's playlists are replaced by the chosen ones, freshly written.
+    void sendPlaylists(Run& run);
+    // Every wanted track and album art the device lacks is sent; a cache row is written only
+    // once the device has taken its file.
+    void sendMedia(Run& run);
+
+    // The steps of plan.
+    // The cache holds a row for the device that answered, at its present sync location.
+    void identifyDevice(Run& run);
+    // Every wanted track is in the playlists and says whether the cache lists it (then marked).
+    void markPresent(Run& run);
+    // The journal forgets the files that have cache rows; those no playlist wants are noted for
+    // deleting again.
+    void settleJournal(Run& run);
+
     // Sends the tracks (and their albums' art) one command at a time.
-    void sendTracks(MediaCache& cache, media::RemovalJournal& journal, SyncStatusCallback* callback,
-                    bool checkExisting);
+    void sendTracks(Run& run, bool checkExisting);
     // The same work with commands sent ahead of their replies.
-    void sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCache& cache,
-                             media::RemovalJournal& journal, SyncStatusCallback* callback,
-                             bool checkExisting);
+    void sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run, bool checkExisting);
 
     // Sends the album's art the first time a readable art file is seen for it in this sync.
-    void syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
-                 media::RemovalJournal& journal, SyncStatusCallback* callback,
-                 const std::string& artistDir, const std::string& albumDir);
+    void syncArt(Run& run, const itunesinfo::ITunesMediaFile& track, const std::string& artistDir,
+                 const std::string& albumDir);
 
     // Forgets the journal's deletions once the device has answered after them.
     void confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId);
