@@ -58,8 +58,7 @@ class DeviceServer {
     void serve(ClientConnection& client);
     Next handle(ClientConnection& client, const std::string& line);
     // Answers the command as the fault says, instead of carrying it out.
-    Next answerWithFault(ClientConnection& client, const FaultPlan& fault,
-                         const std::string& name);
+    Next answerWithFault(ClientConnection& client, const FaultPlan& fault, const std::string& name);
     Next version(ClientConnection& client);
     Next receiveFile(ClientConnection& client, const std::string& name, const Json::Value& command,
                      bool playlist);

@@ -71,25 +71,21 @@ class QUILLORY_EXPORT Synchronizer {
     struct Run;
 
     // The phases of sync, in order.
-    // Afterwards the cache marks exactly the wanted tracks it lists, the working connection is
-    // open and the journal keeps only the files whose state is still uncertain.
+    // Leaves the wanted tracks marked, the working connection open and the journal settled.
     void plan(Run& run);
-    // Every file and album art no chosen playlist wants is journalled, then loses its cache
-    // row, and only then is deleted from the device.
+    // Deletes what no playlist wants: each file journalled, then unlisted, then deleted.
     void deleteUnwanted(Run& run);
-    // The device's playlists are replaced by the chosen ones, freshly written.
+    // Replaces the device's playlists with the chosen ones, freshly written.
     void sendPlaylists(Run& run);
-    // Every wanted track and album art the device lacks is sent; a cache row is written only
-    // once the device has taken its file.
+    // Sends what the device lacks; a file's cache row is written only once the device took it.
     void sendMedia(Run& run);
 
     // The steps of plan.
-    // The cache holds a row for the device that answered, at its present sync location.
+    // Leaves the cache with a row for the answering device at its present sync location.
     void identifyDevice(Run& run);
-    // Every wanted track is in the playlists and says whether the cache lists it (then marked).
+    // Feeds the playlists every wanted track and marks the tracks the cache lists.
     void markPresent(Run& run);
-    // The journal forgets the files that have cache rows; those no playlist wants are noted for
-    // deleting again.
+    // Forgets journalled files that have rows; notes the unwanted rest for deleting again.
     void settleJournal(Run& run);
 
     // Sends the tracks (and their albums' art) one command at a time.
