@@ -20,6 +20,7 @@
 #include "LibraryLocator.h"
 #include "MusicLibrary.h"
 #include "MusicProvider.h"
+#include "ProgramIdentity.h"
 #include "SyncInvoker.h"
 #include "TerminalProgress.h"
 
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
                         .arg(attempt.key.value_or(QString()), attempt.value.value_or(QString())));
         return exitCodeFor(attempt.key.value_or(QString()));
     }
-    environment.setDevicePackage(serverInfo->value(QStringLiteral("package")));
+    ProgramIdentity::shared().setDevicePackage(serverInfo->value(QStringLiteral("package")));
     say(stdout, QStringLiteral("Connected to %1, syncing into %2")
                     .arg(serverInfo->value(QStringLiteral("devicename")),
                          serverInfo->value(QStringLiteral("synclocation"))));

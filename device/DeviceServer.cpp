@@ -61,7 +61,7 @@ const char* endReason(ClientConnection::Read read) {
 }  // namespace
 
 DeviceServer::DeviceServer(DeviceOptions settings)
-    : options(std::move(settings)), files(options.root), armed(options.fault) {
+    : options(std::move(settings)), files(options.root), faults(options.fault) {
     char host[256] = "localhost";
     gethostname(host, sizeof host - 1);
     if (options.deviceName.empty()) options.deviceName = host;
@@ -116,9 +116,7 @@ void DeviceServer::stop() {
 }
 
 void DeviceServer::setFault(const FaultPlan& fault) {
-    const std::lock_guard<std::mutex> lock(faultMutex);
-    armed = fault;
-    slowRate = 0;
+    faults.arm(fault);
 }
 
 bool DeviceServer::waitUntilIdle(std::chrono::milliseconds bound) {
@@ -225,46 +223,10 @@ DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::str
     }
     const Json::Value& command = *parsed;
     const std::string name = command["command"].asString();
-    const bool expectsReply = name != "delete" && name != "removeplaylists";
-
-    pendingFault = FaultPlan::Kind::None;
-    FaultPlan fired;
-    {
-        // Copied under the lock: setFault may re-arm from another thread at any time.
-        const std::lock_guard<std::mutex> lock(faultMutex);
-        if (armed.fires(name)) {
-            fired = armed;
-            if (fired.kind == FaultPlan::Kind::Slow) slowRate = fired.bytes;
-        }
-    }
-    if (fired.kind != FaultPlan::Kind::None) {
-        std::cerr << "quillory-device: injecting fault on " << name << "\n";
-        Json::Value members(Json::objectValue);
-        switch (fired.kind) {
-            case FaultPlan::Kind::Refuse:
-                if (!expectsReply) return Next::Continue;
-                return refuse(client, fired.argument) ? Next::Continue : Next::Close;
-            case FaultPlan::Kind::Garbage:
-                return client.sendLine("this is not json") ? Next::Continue : Next::Close;
-            case FaultPlan::Kind::NoResponse:
-                members["status"] = "none";
-                return reply(client, members) ? Next::Continue : Next::Close;
-            case FaultPlan::Kind::OtherResponse:
-                members["response"] = "busy";
-                return reply(client, members) ? Next::Continue : Next::Close;
-            case FaultPlan::Kind::Close:
-                return Next::Close;
-            case FaultPlan::Kind::Stall: {
-                std::string ignored;
-                while (!stopping && client.readLine(ignored, options.maxLineBytes) ==
-                                        ClientConnection::Read::Ok) {
-                }
-                return Next::Close;
-            }
-            default:
-                pendingFault = fired.kind;
-                pendingBytes = fired.bytes;
-        }
+    // An armed fault may answer in the command's place; one that changes how the command ends
+    // is asked about where it acts.
+    if (const std::optional<FaultPlan> fault = faults.onCommand(name)) {
+        return answerWithFault(client, *fault, name);
     }
 
     if (name == "version") return version(client);
@@ -288,6 +250,35 @@ DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::str
     return refuse(client, "unknown command " + name) ? Next::Continue : Next::Close;
 }
 
+DeviceServer::Next DeviceServer::answerWithFault(ClientConnection& client, const FaultPlan& fault,
+                                                 const std::string& name) {
+    Json::Value members(Json::objectValue);
+    switch (fault.kind) {
+        case FaultPlan::Kind::Refuse:
+            // A command the client expects no reply to gets none.
+            if (name == "delete" || name == "removeplaylists") return Next::Continue;
+            return refuse(client, fault.argument) ? Next::Continue : Next::Close;
+        case FaultPlan::Kind::Garbage:
+            return client.sendLine("this is not json") ? Next::Continue : Next::Close;
+        case FaultPlan::Kind::NoResponse:
+            members["status"] = "none";
+            return reply(client, members) ? Next::Continue : Next::Close;
+        case FaultPlan::Kind::OtherResponse:
+            members["response"] = "busy";
+            return reply(client, members) ? Next::Continue : Next::Close;
+        case FaultPlan::Kind::Stall: {
+            std::string ignored;
+            while (!stopping &&
+                   client.readLine(ignored, options.maxLineBytes) == ClientConnection::Read::Ok) {
+            }
+            return Next::Close;
+        }
+        case FaultPlan::Kind::Close:
+        default:  // onCommand answers with no other kind
+            return Next::Close;
+    }
+}
+
 DeviceServer::Next DeviceServer::version(ClientConnection& client) {
     Json::Value members(Json::objectValue);
     members["response"] = "ok";
@@ -305,7 +296,7 @@ DeviceServer::Next DeviceServer::version(ClientConnection& client) {
         members["server.protocol.version"] = options.protocol;
     }
     if (!reply(client, members)) return Next::Close;
-    return pendingFault == FaultPlan::Kind::CloseAfterReply ? Next::Close : Next::Continue;
+    return faults.closeAfterReply() ? Next::Close : Next::Continue;
 }
 
 DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std::string& name,
@@ -324,35 +315,19 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
 
     Json::Value ok(Json::objectValue);
     ok["response"] = "ok";
-    if (!reply(client, ok) || pendingFault == FaultPlan::Kind::CloseAfterReply) return Next::Close;
+    if (!reply(client, ok) || faults.closeAfterReply()) return Next::Close;
     // The file is made while the first bytes are on their way. Should that (or, at the commit,
     // making its folders) fail, the bytes are still taken and the second reply refuses.
     PendingFile pending(files, target);
 
-    uint64_t wanted = size;
-    if (pendingFault == FaultPlan::Kind::CloseAfterBytes) {
-        wanted = std::min<uint64_t>(size, static_cast<uint64_t>(pendingBytes));
-    }
+    const uint64_t wanted = faults.bytesToTake(size);
     const auto started = ClientConnection::Clock::now();
     uint64_t taken = 0;
     const ClientConnection::Read read =
         client.readBytes(wanted, [&](const char* bytes, std::size_t length) {
             pending.write(bytes, length);
             taken += length;
-            if (pendingFault != FaultPlan::Kind::Slow) return;
-            // The rate is read again every few milliseconds: setFault() may end the throttle
-            // half-way, even in the middle of one long pause.
-            for (;;) {
-                const int64_t rate = slowRate.load();
-                if (rate <= 0) return;
-                const auto due =
-                    started + seconds(static_cast<double>(taken) / static_cast<double>(rate));
-                const auto now = ClientConnection::Clock::now();
-                if (now >= due) return;
-                if (!client.pauseUntil(std::min(due, now + std::chrono::milliseconds(50)))) {
-                    return;
-                }
-            }
+            faults.pace(client, started, taken);
         });
     if (read != ClientConnection::Read::Ok) {
         const std::string why = endReason(read);
@@ -360,13 +335,11 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
                   << target.relative() << ", dropping the partial file\n";
         return Next::Close;
     }
-    if (wanted < size || pendingFault == FaultPlan::Kind::CloseBeforeSecondReply) {
-        return Next::Close;
-    }
+    if (wanted < size || faults.closeBeforeSecondReply()) return Next::Close;
     if (!pending.commit()) return refuse(client, pending.failure()) ? Next::Continue : Next::Close;
     std::cerr << "quillory-device: " << name << " " << target.relative() << " (" << size
               << " bytes)\n";
-    if (pendingFault == FaultPlan::Kind::StoreThenClose) return Next::Close;
+    if (faults.closeAfterStoring()) return Next::Close;
     return reply(client, ok) ? Next::Continue : Next::Close;
 }
 
@@ -386,7 +359,7 @@ DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
     members["response"] = "ok";
     members["status"] = files.check(target, size, text(command, "dorefresh") == "yes");
     if (!reply(client, members)) return Next::Close;
-    return pendingFault == FaultPlan::Kind::CloseAfterReply ? Next::Close : Next::Continue;
+    return faults.closeAfterReply() ? Next::Close : Next::Continue;
 }
 
 void DeviceServer::remove(const Json::Value& command) {

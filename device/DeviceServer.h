@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +13,7 @@
 #include "ClientConnection.h"
 #include "DeviceOptions.h"
 #include "DeviceStore.h"
+#include "FaultInjector.h"
 
 namespace Json {
 class Value;
@@ -57,6 +57,8 @@ class DeviceServer {
     void setServing(bool now);
     void serve(ClientConnection& client);
     Next handle(ClientConnection& client, const std::string& line);
+    // Answers the command as the fault says, instead of carrying it out.
+    Next answerWithFault(ClientConnection& client, const FaultPlan& fault, const std::string& name);
     Next version(ClientConnection& client);
     Next receiveFile(ClientConnection& client, const std::string& name, const Json::Value& command,
                      bool playlist);
@@ -72,14 +74,7 @@ class DeviceServer {
     int wakeFds[2] = {-1, -1};
     std::atomic<bool> stopping{false};
 
-    std::mutex faultMutex;
-    FaultPlan armed;  // guarded by faultMutex; a fault that fires is copied out under it
-    // The rate of a "slow" fault that fired, in bytes per second; 0 when none (setFault clears
-    // it, so a throttle in progress ends).
-    std::atomic<int64_t> slowRate{0};
-    // The fault that fired for the command in hand, and its byte count (run()'s thread only).
-    FaultPlan::Kind pendingFault = FaultPlan::Kind::None;
-    int64_t pendingBytes = 0;
+    FaultInjector faults;
 
     std::mutex servingMutex;
     std::condition_variable servingChanged;

@@ -24,6 +24,7 @@
 #include "MusicProvider.h"
 #include "PlaylistListModel.h"
 #include "ProgWinController.h"
+#include "ProgramIdentity.h"
 #include "RatingControl.h"
 #include "SyncInvoker.h"
 #include "SyncOutcome.h"
@@ -226,7 +227,7 @@ QString AppController::infoLine() const {
 
 void AppController::startUp(StartupSequence sequence, FeedbackReporter* reporter) {
     mainWindow->setWindowTitle(QStringLiteral("QuilloryMac v %1 By Orrinvale")
-                                   .arg(Environment::sharedEnv().getAppVersion()));
+                                   .arg(ProgramIdentity::shared().getAppVersion()));
     startup = sequence;
     crashReporter = reporter;
     startingUp = true;
@@ -262,7 +263,7 @@ void AppController::runStartupStep() {
             break;
         case StartupSequence::Step::HelpPage:
             // Last, once the sheets are through, so that the browser covers none of them.
-            Environment::openHelpPage();
+            ProgramIdentity::openHelpPage();
             startup.advance();
             runStartupStep();
             break;
@@ -315,7 +316,7 @@ void AppController::connectionWindowEnded(int) {
     const std::optional<QMap<QString, QString>> info = connWinController->getServerInfo();
     if (info) {
         btnSync->setEnabled(true);
-        Environment::sharedEnv().setDevicePackage(info->value(QStringLiteral("package")));
+        ProgramIdentity::shared().setDevicePackage(info->value(QStringLiteral("package")));
         tfVersionInfo->setText(QString());
         tfDeviceName->setText(info->value(QStringLiteral("devicename")));
         tfSyncLocation->setText(info->value(QStringLiteral("synclocation")));
@@ -563,7 +564,7 @@ void AppController::ratingClick(int value) {
 }
 
 void AppController::ratingSheetDidEnd(int returnCode) {
-    if (returnCode == 1) Environment::sharedEnv().openAppRatingPage();
+    if (returnCode == 1) ProgramIdentity::shared().openAppRatingPage();
 }
 
 void AppController::saveGeometry() {
@@ -591,7 +592,7 @@ void AppController::about() {
 }
 
 void AppController::openHelp() {
-    Environment::openHelpPage();
+    ProgramIdentity::openHelpPage();
 }
 
 void AppController::feedback() {

@@ -1,11 +1,8 @@
-// Facts about this installation and the connected device: the working folder ~/quillory with the
-// cache database "db.s3db" (installed from the template built into the program), the program's
-// version, the connected device app's package, the store and help pages, fresh identifiers.
+// The working folder ~/quillory and its cache database "db.s3db", installed from the template
+// built into the program.
 #pragma once
 
 #include <QString>
-#include <mutex>
-#include <optional>
 
 class Environment {
 public:
@@ -14,21 +11,6 @@ public:
 
     QString workingDir() const { return working; }
     QString databaseFile() const { return database; }
-
-    // Package id of the device app connected last; absent before any connection. Any thread.
-    std::optional<QString> devicePackage() const;
-    void setDevicePackage(const QString& package);
-    bool deviceConnected() const { return devicePackage().has_value(); }
-
-    QString getAppVersion() const;
-    // The store page of the connected device app; "" when none is connected.
-    QString appRatingPage() const;
-    // Opens the store page in the browser; nothing when no device is connected.
-    void openAppRatingPage() const;
-    static QString helpPage();
-    static void openHelpPage();
-    // A new random UUID, 36 characters.
-    static QString UUIDString();
 
     // Makes the working folder under home and installs the template database there when the
     // database is missing; never replaces one. Failures are logged only.
@@ -39,6 +21,4 @@ private:
 
     QString working;
     QString database;
-    mutable std::mutex packageMutex;
-    std::optional<QString> package;
 };

@@ -15,8 +15,8 @@
 #include <pugixml.hpp>
 
 #include "BuildConfig.h"
-#include "Environment.h"
 #include "PrivateFolder.h"
+#include "ProgramIdentity.h"
 #include "VersionComparator.h"
 
 Q_LOGGING_CATEGORY(lcUpdate, "quillory.update")
@@ -92,11 +92,11 @@ void UpdateChecker::updateStats() {
     QSettings settings;
     QString id = settings.value(QLatin1String(kIdKey)).toString();
     if (id.isEmpty()) {
-        id = Environment::UUIDString();
+        id = ProgramIdentity::UUIDString();
         settings.setValue(QLatin1String(kIdKey), id);
         settings.sync();
     }
-    const QString query = statsQuery(id, Environment::sharedEnv().getAppVersion(),
+    const QString query = statsQuery(id, ProgramIdentity::shared().getAppVersion(),
                                      QSysInfo::prettyProductName(), loginName());
     get(QUrl(serverBase() + query, QUrl::TolerantMode), kStatsTimeoutMs);
 }
@@ -113,7 +113,7 @@ bool UpdateChecker::isUpdateAvailable() {
     const std::optional<std::pair<QString, QString>> found = parseFeed(*feed);
     if (!found) return false;
     const bool newer =
-        VersionComparator::isVersion(found->first, Environment::sharedEnv().getAppVersion());
+        VersionComparator::isVersion(found->first, ProgramIdentity::shared().getAppVersion());
     if (newer) {
         version = found->first;
         versionLocation = found->second;

@@ -10,8 +10,8 @@
 
 #include "SheetDialog.h"
 
-#include "Environment.h"
 #include "Installer.h"
+#include "ProgramIdentity.h"
 #include "UpdateChecker.h"
 
 
@@ -89,7 +89,7 @@ void UpdateWindowController::updateAvailable(const QString& newVersion) {
     btnDownload->setEnabled(true);
     btnDownload->setDefault(true);
     updateTitle->setText(QStringLiteral("A newer version %1 is available, current version is %2")
-                             .arg(newVersion, Environment::sharedEnv().getAppVersion()));
+                             .arg(newVersion, ProgramIdentity::shared().getAppVersion()));
     progIndic->setRange(0, 1);
     progIndic->setVisible(false);
 }

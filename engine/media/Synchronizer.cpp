@@ -38,34 +38,76 @@ Synchronizer::Synchronizer(media::IWifiMediaTransfer& transfer, ServerConnectInf
 
 Synchronizer::~Synchronizer() = default;
 
+// What one sync carries from phase to phase.
+struct Synchronizer::Run {
+    explicit Run(SyncStatusCallback* callback) : callback(callback) {}
+
+    SyncStatusCallback* callback;
+    MediaCache cache;
+    std::optional<media::RemovalJournal> journal;  // read once the device has answered
+    std::optional<media::PlaylistWriter> writer;   // made once the sync location is known
+    std::string deviceId;                          // as the device answered the first connection
+    std::vector<MediaFile> unwanted;   // tracks the cache lists and no chosen playlist wants
+    std::set<std::string> keptAlbums;  // "artist/album" of the wanted tracks the cache lists
+    std::vector<Entry> deleteAgain;    // journalled files no chosen playlist wants
+};
+
 void Synchronizer::sync(SyncStatusCallback* callback) {
     progress = 0;
     declinedFiles.clear();
     summary = Summary();
+    Run run(callback);
+    plan(run);
+    deleteUnwanted(run);
+    sendPlaylists(run);
+    sendMedia(run);
+    transfer.free();
+    run.cache.free();
+    Logger::log(kTag, "Finished syncing..");
+}
+
+void Synchronizer::plan(Run& run) {
     Logger::log(kTag, "Connecting to database");
-    callback->onSyncStatus(progress, "Connecting to database..");
-    MediaCache cache;
-    cache.init(workingDir + "db.s3db");
+    run.callback->onSyncStatus(progress, "Connecting to database..");
+    run.cache.init(workingDir + "db.s3db");
     {
-        MediaCache::MarkBatch batch(cache);
-        cache.unmarkAll();
+        MediaCache::MarkBatch batch(run.cache);
+        run.cache.unmarkAll();
         batch.commit();
     }
+    identifyDevice(run);
+    markPresent(run);
 
-    callback->onSyncStatus(progress, "Connecting to android device..");
+    Logger::log(kTag, "Calculating unwanted media files from cache..");
+    run.unwanted = run.cache.getMediaFilesUnmarked(run.deviceId);
+
+    run.callback->onSyncStatus(progress, "Connecting to device");
+    Logger::log(kTag, "initing media transfer");
+    transfer.init();
+
+    // Only with the working connection open: a sync that cannot connect leaves the journal as
+    // it found it.
+    Logger::log(kTag, "Removing unwanted media files");
+    settleJournal(run);
+}
+
+void Synchronizer::identifyDevice(Run& run) {
+    run.callback->onSyncStatus(progress, "Connecting to android device..");
     transfer.init();
     deviceInfo = &transfer.getServerVersionInfo();
     transfer.free();
 
-    const std::string deviceId = deviceInfo->getDeviceId();
-    media::RemovalJournal journal(workingDir + kJournalFile);
+    MediaCache& cache = run.cache;
+    run.deviceId = deviceInfo->getDeviceId();
+    const std::string& deviceId = run.deviceId;
+    run.journal.emplace(workingDir + kJournalFile);
     bool newDevice = !cache.containsDevice(deviceId);
     if (!newDevice && cache.getDevice(deviceId).syncLocation != deviceInfo->getSyncLocation()) {
         Logger::log(kTag, "New Sync location seen, clearing cache");
         cache.clearCache(deviceId);
         cache.removeDevice(deviceId);
         // The journal's files lie in the old location, which this sync leaves alone.
-        journal.clear(deviceId);
+        run.journal->clear(deviceId);
         newDevice = true;
     }
     if (newDevice) {
@@ -73,79 +115,78 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         cache.insertDevice(deviceId, deviceInfo->getName(), deviceInfo->getVersion(),
                            deviceInfo->getSyncLocation(), deviceInfo->getExtra());
     }
+}
 
+void Synchronizer::markPresent(Run& run) {
     Logger::log(kTag, "Creating Playlist object");
-    media::PlaylistWriter writer(playlists, deviceInfo->getSyncLocation(), workingDir);
+    run.writer.emplace(playlists, deviceInfo->getSyncLocation(), workingDir);
 
-    callback->onSyncStatus(progress, "Checking pre-synced files");
-    {
-        MediaCache::MarkBatch batch(cache);
-        for (ITunesMediaFile& track : mediaFiles) {
-            writer.addMediaFile(track);
-            if (!cache.containsFile(deviceId, track.getArtist(), track.getAlbum(),
+    run.callback->onSyncStatus(progress, "Checking pre-synced files");
+    MediaCache::MarkBatch batch(run.cache);
+    for (ITunesMediaFile& track : mediaFiles) {
+        run.writer->addMediaFile(track);
+        if (!run.cache.containsFile(run.deviceId, track.getArtist(), track.getAlbum(),
                                     track.getFileName())) {
-                track.setStatus(MediaFile::STATUS_NEW);
-            } else {
-                track.setStatus(MediaFile::STATUS_SYNCED);
-                cache.markSyncedFile(deviceId, track.getArtist(), track.getAlbum(),
+            track.setStatus(MediaFile::STATUS_NEW);
+        } else {
+            track.setStatus(MediaFile::STATUS_SYNCED);
+            run.cache.markSyncedFile(run.deviceId, track.getArtist(), track.getAlbum(),
                                      track.getFileName());
-            }
         }
-        batch.commit();
     }
+    batch.commit();
+}
 
-    Logger::log(kTag, "Calculating unwanted media files from cache..");
-    const std::vector<MediaFile> unwanted = cache.getMediaFilesUnmarked(deviceId);
-
-    callback->onSyncStatus(progress, "Connecting to device");
-    Logger::log(kTag, "initing media transfer");
-    transfer.init();
-
-    Logger::log(kTag, "Removing unwanted media files");
+void Synchronizer::settleJournal(Run& run) {
     std::set<std::string> wantedFiles;
     std::set<std::string> wantedAlbums;
-    std::set<std::string> keptAlbums;
     for (const ITunesMediaFile& track : mediaFiles) {
         const std::string album = track.getArtist() + "/" + track.getAlbum();
         wantedFiles.insert(album + "/" + track.getFileName());
         wantedAlbums.insert(album);
-        if (track.getStatus() == MediaFile::STATUS_SYNCED) keptAlbums.insert(album);
+        if (track.getStatus() == MediaFile::STATUS_SYNCED) run.keptAlbums.insert(album);
     }
     // Files an earlier sync left uncertain. One with a cache row is on the device (a row is
     // written only after the device took the file, and removed before its deletion is sent),
     // and the rows rule it from here. Of the rest, those no playlist wants are deleted again;
     // a wanted one has no row, so it is sent as a new track and settled with its row.
+    const std::string& deviceId = run.deviceId;
     std::vector<Entry> settled;
-    std::vector<Entry> deleteAgain;
-    for (const Entry& entry : journal.entries(deviceId)) {
+    for (const Entry& entry : run.journal->entries(deviceId)) {
         const std::string album = entry.artist + "/" + entry.album;
         const bool art = entry.fileName == kArtFileName;
         const bool hasRow =
-            art ? cache.containsArt(deviceId, entry.artist, entry.album)
-                : cache.containsFile(deviceId, entry.artist, entry.album, entry.fileName);
+            art ? run.cache.containsArt(deviceId, entry.artist, entry.album)
+                : run.cache.containsFile(deviceId, entry.artist, entry.album, entry.fileName);
         const bool wanted = art ? wantedAlbums.count(album) != 0
                                 : wantedFiles.count(album + "/" + entry.fileName) != 0;
         if (hasRow) {
             settled.push_back(entry);
         } else if (!wanted) {
-            deleteAgain.push_back(entry);
+            run.deleteAgain.push_back(entry);
         }
     }
-    journal.remove(deviceId, settled);
+    run.journal->remove(deviceId, settled);
+}
+
+void Synchronizer::deleteUnwanted(Run& run) {
+    MediaCache& cache = run.cache;
+    media::RemovalJournal& journal = *run.journal;
+    const std::string& deviceId = run.deviceId;
     // Each deletion is journalled before its row goes, and the row goes before the "delete" is
     // sent: a crash in between leaves a journalled file, never a row for a deleted one.
     std::vector<Entry> fileDeletes;
-    for (const MediaFile& file : unwanted) {
+    for (const MediaFile& file : run.unwanted) {
         fileDeletes.push_back({file.getArtist(), file.getAlbum(), file.getFileName()});
     }
     journal.add(deviceId, fileDeletes);
-    unconfirmedDeletes = deleteAgain;
+    unconfirmedDeletes = run.deleteAgain;
     unconfirmedDeletes.insert(unconfirmedDeletes.end(), fileDeletes.begin(), fileDeletes.end());
-    for (const Entry& entry : deleteAgain) {
+    for (const Entry& entry : run.deleteAgain) {
         transfer.remove(Utils::makeValidDirName(entry.artist), Utils::makeValidDirName(entry.album),
                         entry.fileName);
     }
-    for (const MediaFile& file : unwanted) {
+    for (const MediaFile& file : run.unwanted) {
         cache.removeFile(deviceId, file.getArtist(), file.getAlbum(), file.getFileName());
         transfer.remove(Utils::makeValidDirName(file.getArtist()),
                         Utils::makeValidDirName(file.getAlbum()), file.getFileName());
@@ -157,7 +198,7 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
     {
         MediaCache::MarkBatch batch(cache);
         for (const media::MediaAlbum& album : cache.getAlbumsFromFiles(deviceId)) {
-            if (keptAlbums.count(album.getArtist() + "/" + album.getAlbum()) == 0) continue;
+            if (run.keptAlbums.count(album.getArtist() + "/" + album.getAlbum()) == 0) continue;
             cache.markSyncedArt(deviceId, album.getArtist(), album.getAlbum());
         }
         batch.commit();
@@ -174,45 +215,47 @@ void Synchronizer::sync(SyncStatusCallback* callback) {
         transfer.remove(Utils::makeValidDirName(album.getArtist()),
                         Utils::makeValidDirName(album.getAlbum()), kArtFileName);
     }
+}
 
+void Synchronizer::sendPlaylists(Run& run) {
     Logger::log(kTag, "Removing existing playlists");
-    writer.removeExistingPlaylists();
+    run.writer->removeExistingPlaylists();
     Logger::log(kTag, "Writing new playlists");
-    writer.writeInPlaylists();
+    run.writer->writeInPlaylists();
 
     Logger::log(kTag, "Removing existing playlists from remote device");
     transfer.removePlaylists();
 
     Logger::log(kTag, "Syncing playlists");
-    for (const std::string& path : writer.getAbsolutePlaylistNames()) {
+    for (const std::string& path : run.writer->getAbsolutePlaylistNames()) {
         if (!FilesIO::fileExist(path)) {
             Logger::log(kTag, "Playlist does not exist: " + path);
             continue;
         }
         const std::string name = FilesIO::getFileName(path);
-        callback->onSyncStatus(progress, name);
+        run.callback->onSyncStatus(progress, name);
         transfer.syncPlaylist(path, name);
-        confirmRemovals(journal, deviceId);
+        confirmRemovals(*run.journal, run.deviceId);
     }
+}
 
+void Synchronizer::sendMedia(Run& run) {
     sentArts.clear();
     Logger::log(kTag, "Syncing media files");
     const bool checkExisting = transfer.getServerVersionInfo().compareProtocol("2.0") >= 0;
     // The pipelined form of the same connection, when it has one.
     auto* pipe = options.fast ? dynamic_cast<media::IPipelinedTransfer*>(&transfer) : nullptr;
     if (pipe != nullptr) {
-        sendTracksPipelined(*pipe, cache, journal, callback, checkExisting);
+        sendTracksPipelined(*pipe, run, checkExisting);
     } else {
-        sendTracks(cache, journal, callback, checkExisting);
+        sendTracks(run, checkExisting);
     }
-
-    transfer.free();
-    cache.free();
-    Logger::log(kTag, "Finished syncing..");
 }
 
-void Synchronizer::sendTracks(MediaCache& cache, media::RemovalJournal& journal,
-                              SyncStatusCallback* callback, bool checkExisting) {
+void Synchronizer::sendTracks(Run& run, bool checkExisting) {
+    MediaCache& cache = run.cache;
+    media::RemovalJournal& journal = *run.journal;
+    SyncStatusCallback* callback = run.callback;
     const std::string deviceId = deviceInfo->getDeviceId();
     const std::size_t count = mediaFiles.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -262,13 +305,15 @@ void Synchronizer::sendTracks(MediaCache& cache, media::RemovalJournal& journal,
         } else {
             ++summary.present;
         }
-        syncArt(track, cache, journal, callback, artistDir, albumDir);
+        syncArt(run, track, artistDir, albumDir);
     }
 }
 
-void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCache& cache,
-                                       media::RemovalJournal& journal, SyncStatusCallback* callback,
+void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run,
                                        bool checkExisting) {
+    MediaCache& cache = run.cache;
+    media::RemovalJournal& journal = *run.journal;
+    SyncStatusCallback* callback = run.callback;
     const std::string deviceId = deviceInfo->getDeviceId();
     cache.ensureArtDigests();
     const std::size_t count = mediaFiles.size();
@@ -448,11 +493,12 @@ void Synchronizer::confirmRemovals(media::RemovalJournal& journal, const std::st
     unconfirmedDeletes.clear();
 }
 
-void Synchronizer::syncArt(const ITunesMediaFile& track, MediaCache& cache,
-                           media::RemovalJournal& journal, SyncStatusCallback* callback,
-                           const std::string& artistDir, const std::string& albumDir) {
+void Synchronizer::syncArt(Run& run, const ITunesMediaFile& track, const std::string& artistDir,
+                           const std::string& albumDir) {
     std::string key = track.getArtist() + "/" + track.getAlbum();
     if (sentArts.count(key) != 0) return;
+    MediaCache& cache = run.cache;
+    media::RemovalJournal& journal = *run.journal;
     const std::string deviceId = deviceInfo->getDeviceId();
     const bool known = cache.containsArt(deviceId, track.getArtist(), track.getAlbum());
     const std::string artLocation = track.getArtLocation();
@@ -460,7 +506,7 @@ void Synchronizer::syncArt(const ITunesMediaFile& track, MediaCache& cache,
         Logger::log(kTag, "Failed to access art :" + artLocation);
         return;
     }
-    callback->onSyncStatus(progress, "Syncing art :" + track.getAlbum());
+    run.callback->onSyncStatus(progress, "Syncing art :" + track.getAlbum());
     const Entry sending{track.getArtist(), track.getAlbum(), kArtFileName};
     if (!known) journal.add(deviceId, {sending});
     try {

@@ -68,18 +68,34 @@ class QUILLORY_EXPORT Synchronizer {
     const std::vector<std::string>& getDeclinedFiles() const { return declinedFiles; }
 
   private:
+    struct Run;
+
+    // The phases of sync, in order.
+    // Leaves the wanted tracks marked, the working connection open and the journal settled.
+    void plan(Run& run);
+    // Deletes what no playlist wants: each file journalled, then unlisted, then deleted.
+    void deleteUnwanted(Run& run);
+    // Replaces the device's playlists with the chosen ones, freshly written.
+    void sendPlaylists(Run& run);
+    // Sends what the device lacks; a file's cache row is written only once the device took it.
+    void sendMedia(Run& run);
+
+    // The steps of plan.
+    // Leaves the cache with a row for the answering device at its present sync location.
+    void identifyDevice(Run& run);
+    // Feeds the playlists every wanted track and marks the tracks the cache lists.
+    void markPresent(Run& run);
+    // Forgets journalled files that have rows; notes the unwanted rest for deleting again.
+    void settleJournal(Run& run);
+
     // Sends the tracks (and their albums' art) one command at a time.
-    void sendTracks(MediaCache& cache, media::RemovalJournal& journal, SyncStatusCallback* callback,
-                    bool checkExisting);
+    void sendTracks(Run& run, bool checkExisting);
     // The same work with commands sent ahead of their replies.
-    void sendTracksPipelined(media::IPipelinedTransfer& pipe, MediaCache& cache,
-                             media::RemovalJournal& journal, SyncStatusCallback* callback,
-                             bool checkExisting);
+    void sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run, bool checkExisting);
 
     // Sends the album's art the first time a readable art file is seen for it in this sync.
-    void syncArt(const itunesinfo::ITunesMediaFile& track, MediaCache& cache,
-                 media::RemovalJournal& journal, SyncStatusCallback* callback,
-                 const std::string& artistDir, const std::string& albumDir);
+    void syncArt(Run& run, const itunesinfo::ITunesMediaFile& track, const std::string& artistDir,
+                 const std::string& albumDir);
 
     // Forgets the journal's deletions once the device has answered after them.
     void confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId);

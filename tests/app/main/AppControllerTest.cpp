@@ -21,10 +21,10 @@
 
 #include "AppDelegate.h"
 #include "ConnectionWindowController.h"
-#include "Environment.h"
 #include "FeedbackReporter.h"
 #include "PlaylistListModel.h"
 #include "ProgWinController.h"
+#include "ProgramIdentity.h"
 #include "RatingControl.h"
 #include "UpdateWindowController.h"
 #include "support/DeviceFixture.h"
@@ -509,9 +509,9 @@ TEST_F(AppControllerTest, DesktopConventions) {
         // Help > About names the version, the licence and the home page.
         app.about();
         ASSERT_NE(app.aboutSheet(), nullptr);
-        EXPECT_TRUE(app.aboutSheet()->text().contains(Environment::sharedEnv().getAppVersion()));
+        EXPECT_TRUE(app.aboutSheet()->text().contains(ProgramIdentity::shared().getAppVersion()));
         EXPECT_TRUE(app.aboutSheet()->text().contains(QStringLiteral("Licence: ")));
-        EXPECT_TRUE(app.aboutSheet()->text().contains(Environment::helpPage()));
+        EXPECT_TRUE(app.aboutSheet()->text().contains(ProgramIdentity::helpPage()));
         app.aboutSheet()->close();
 
         app.window()->setGeometry(70, 60, 640, 420);

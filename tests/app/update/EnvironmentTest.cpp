@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "FeedbackReporter.h"
+#include "ProgramIdentity.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,16 +43,16 @@ TEST(EnvironmentTest, InstallsTheCacheOnceAndWritable) {
 }
 
 TEST(EnvironmentTest, PagesVersionAndIdentifiers) {
-    Environment& environment = Environment::sharedEnv();
-    EXPECT_TRUE(environment.workingDir().endsWith(QStringLiteral("/quillory")));
-    EXPECT_EQ(environment.getAppVersion(), QStringLiteral(QUILLORY_VERSION_TEXT));
-    EXPECT_FALSE(environment.deviceConnected());
-    EXPECT_EQ(environment.appRatingPage(), QString());
-    environment.setDevicePackage(QStringLiteral("com.example.sync"));
-    EXPECT_TRUE(environment.appRatingPage().endsWith(
+    EXPECT_TRUE(Environment::sharedEnv().workingDir().endsWith(QStringLiteral("/quillory")));
+    ProgramIdentity& identity = ProgramIdentity::shared();
+    EXPECT_EQ(identity.getAppVersion(), QStringLiteral(QUILLORY_VERSION_TEXT));
+    EXPECT_FALSE(identity.deviceConnected());
+    EXPECT_EQ(identity.appRatingPage(), QString());
+    identity.setDevicePackage(QStringLiteral("com.example.sync"));
+    EXPECT_TRUE(identity.appRatingPage().endsWith(
         QStringLiteral("/store/apps/details?id=com.example.sync")));
-    const QString a = Environment::UUIDString();
-    const QString b = Environment::UUIDString();
+    const QString a = ProgramIdentity::UUIDString();
+    const QString b = ProgramIdentity::UUIDString();
     EXPECT_EQ(a.size(), 36);
     EXPECT_NE(a, b);
 }

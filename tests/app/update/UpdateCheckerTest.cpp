@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QSettings>
 
-#include "Environment.h"
 #include "PrivateFolder.h"
+#include "ProgramIdentity.h"
 #include "UpdateWindowController.h"
 #include "VersionComparator.h"
 #include "support/HttpFixture.h"
@@ -72,7 +72,7 @@ TEST_F(UpdateTest, StatisticsRequestReusesItsIdentifier) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0], requests[1]);
     EXPECT_EQ(requests[0].rfind(kStatsPath + "?id=" + id.toStdString() + "&version=" +
-                                    Environment::sharedEnv().getAppVersion().toStdString() + "&os=",
+                                    ProgramIdentity::shared().getAppVersion().toStdString() + "&os=",
                                 0),
               0u)
         << requests[0];
@@ -81,7 +81,7 @@ TEST_F(UpdateTest, StatisticsRequestReusesItsIdentifier) {
 }
 
 TEST_F(UpdateTest, FeedAnswers) {
-    const std::string running = Environment::sharedEnv().getAppVersion().toStdString();
+    const std::string running = ProgramIdentity::shared().getAppVersion().toStdString();
     const struct {
         HttpFixture::Answer answer;
         bool newer;
@@ -197,7 +197,7 @@ class UpdateWindowTest : public UpdateTest {
 };
 
 TEST_F(UpdateWindowTest, NoNewerVersionClosesByItself) {
-    server.answer(kFeedPath, {200, feed(Environment::sharedEnv().getAppVersion().toStdString(),
+    server.answer(kFeedPath, {200, feed(ProgramIdentity::shared().getAppVersion().toStdString(),
                                         "http://x/a.deb")});
     controller.showWindow([&](int code) { codes.push_back(code); });
     EXPECT_FALSE(controller.downloadEnabled());
@@ -213,7 +213,7 @@ TEST_F(UpdateWindowTest, DownloadHandsThePackageToTheInstaller) {
     ASSERT_TRUE(waitFor([&] { return controller.downloadEnabled(); }));
     EXPECT_EQ(controller.message(),
               QStringLiteral("A newer version 99.0.0 is available, current version is ") +
-                  Environment::sharedEnv().getAppVersion());
+                  ProgramIdentity::shared().getAppVersion());
     controller.download();
     EXPECT_EQ(controller.message(), QStringLiteral("Downloading update please wait.."));
     EXPECT_FALSE(controller.skipEnabled());
