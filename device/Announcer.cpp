@@ -8,8 +8,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 namespace {
 constexpr const char* kGroup = "230.0.0.1";
@@ -44,7 +44,7 @@ std::string Announcer::outgoingAddress(const std::string& interfaceAddress) {
     return result;
 }
 
-Announcer::Announcer(std::string ip, int port, std::string product, double intervalSeconds,
+Announcer::Announcer(const std::string& ip, int port, const std::string& product, double intervalSeconds,
                      int ttl, const std::string& interfaceAddress) {
     Json::Value members(Json::objectValue);
     members["ip"] = ip;
@@ -56,7 +56,7 @@ Announcer::Announcer(std::string ip, int port, std::string product, double inter
     datagram = Json::writeString(builder, members);
 
     fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+    if (fd < 0) throw std::runtime_error(std::string("socket: ") + std::generic_category().message(errno));
     const unsigned char hops = static_cast<unsigned char>(ttl);
     setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
     if (!interfaceAddress.empty()) {

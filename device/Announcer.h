@@ -12,7 +12,7 @@ public:
     // Starts announcing at once. ttl 0 keeps datagrams on this host; interfaceAddress (IPv4,
     // may be empty) picks the outgoing interface. Throws std::runtime_error when the socket
     // cannot be made.
-    Announcer(std::string ip, int port, std::string product, double intervalSeconds, int ttl,
+    Announcer(const std::string& ip, int port, const std::string& product, double intervalSeconds, int ttl,
               const std::string& interfaceAddress);
     // Stops and joins the thread.
     ~Announcer();

@@ -10,14 +10,14 @@
 
 namespace {
 
-constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
 
 // Milliseconds from now until `until` for poll(), rounded up so that a wait never ends early.
 int pollTimeout(ClientConnection::Clock::time_point now,
                 ClientConnection::Clock::time_point until) {
     if (until <= now) return 0;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
-    return static_cast<int>(std::min<decltype(left)>(left, 60 * 60 * 1000));
+    return static_cast<int>(std::min<decltype(left)>(left, decltype(left){60} * 60 * 1000));
 }
 
 }  // namespace

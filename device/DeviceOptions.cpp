@@ -131,7 +131,8 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
     opterr = 0;
     long number = 0;
     for (;;) {
-        const int which = getopt_long(argc, argv, "", longOptions, nullptr);
+        // Options are parsed once, in main, before any thread starts.
+        const int which = getopt_long(argc, argv, "", longOptions, nullptr);  // NOLINT(concurrency-mt-unsafe)
         if (which == -1) break;
         const std::string value = optarg != nullptr ? optarg : "";
         switch (which) {

@@ -31,7 +31,7 @@ struct DeviceOptions {
     double takeoverSeconds = 5;
     // Slowest average a file's bytes may arrive at, in bytes per second; 0 for no minimum.
     uint64_t minFileRate = 1024;
-    std::size_t maxLineBytes = 64 * 1024;
+    std::size_t maxLineBytes = std::size_t{64} * 1024;
     std::string commandLog;
     FaultPlan fault;
 

@@ -8,11 +8,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 #include "PendingFile.h"
 #include "util/JsonInput.h"
@@ -21,7 +21,7 @@
 namespace {
 
 std::string systemError(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+    return what + ": " + std::generic_category().message(errno);
 }
 
 // A size member: plain decimal digits that fit 64 bits, nothing else.

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -46,7 +46,7 @@ std::string folderFailure(int at, const std::string& name, int error) {
         if (S_ISLNK(info.st_mode)) return name + " is a symbolic link";
         if (!S_ISDIR(info.st_mode)) return name + " is not a folder";
     }
-    return name + ": " + std::strerror(error);
+    return name + ": " + std::generic_category().message(error);
 }
 
 bool isA(int at, const std::string& name, mode_t type) {
@@ -67,7 +67,8 @@ std::vector<std::string> namesIn(int folder) {
     }
     // The copy shares its position with `folder`, which an earlier listing may have moved.
     ::rewinddir(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
+    // Each call reads its own directory stream, which no other thread sees.
+    while (const dirent* entry = ::readdir(dir.get())) {  // NOLINT(concurrency-mt-unsafe)
         const std::string name = entry->d_name;
         if (name != "." && name != "..") names.push_back(name);
     }
@@ -100,7 +101,7 @@ DeviceStore::DeviceStore(const fs::path& root) {
     base = fs::canonical(root);
     rootFd.reset(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!rootFd.valid()) {
-        throw std::runtime_error(base.string() + ": " + std::strerror(errno));
+        throw std::runtime_error(base.string() + ": " + std::generic_category().message(errno));
     }
     clearLeftovers();
 }
@@ -139,7 +140,7 @@ std::string DeviceStore::mediaPath(const std::string& artist, const std::string&
     Place result;
     for (const auto& [name, what] : {std::pair{&artist, "artist"}, std::pair{&album, "album"}}) {
         if (name->empty()) continue;
-        const std::string reason = checkName(*name, what);
+        std::string reason = checkName(*name, what);
         if (!reason.empty()) return reason;
         result.folders.push_back(*name);
     }
@@ -147,7 +148,7 @@ std::string DeviceStore::mediaPath(const std::string& artist, const std::string&
     for (;;) {
         const std::string::size_type slash = fileName.find('/', start);
         const std::string part = fileName.substr(start, slash - start);
-        const std::string reason = checkName(part, "file name");
+        std::string reason = checkName(part, "file name");
         if (!reason.empty()) return reason;
         if (slash == std::string::npos) {
             result.name = part;
@@ -164,7 +165,7 @@ std::string DeviceStore::mediaPath(const std::string& artist, const std::string&
 }
 
 std::string DeviceStore::playlistPath(const std::string& fileName, Place& place) const {
-    const std::string reason = checkName(fileName, "playlist name");
+    std::string reason = checkName(fileName, "playlist name");
     if (!reason.empty()) return reason;
     place = Place{{kPlaylistFolder}, fileName};
     return "";
@@ -175,7 +176,7 @@ std::vector<UniqueFd> DeviceStore::openChain(const Place& place, bool create,
     std::vector<UniqueFd> chain;
     chain.emplace_back(::fcntl(rootFd.get(), F_DUPFD_CLOEXEC, 0));
     if (!chain.back().valid()) {
-        reason = std::strerror(errno);
+        reason = std::generic_category().message(errno);
         return {};
     }
     for (const std::string& name : place.folders) {

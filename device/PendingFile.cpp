@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <random>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -34,7 +34,7 @@ PendingFile::PendingFile(const DeviceStore& owner, DeviceStore::Place place)
         if (!file.valid() && errno != EEXIST) break;
     }
     if (!file.valid()) {
-        error = std::strerror(errno);
+        error = std::generic_category().message(errno);
         temporary.clear();
     }
 }
@@ -48,7 +48,7 @@ void PendingFile::write(const char* bytes, std::size_t length) {
         const ssize_t written = ::write(file.get(), bytes, length);
         if (written < 0) {
             if (errno == EINTR) continue;
-            error = std::strerror(errno);
+            error = std::generic_category().message(errno);
             return;
         }
         bytes += written;
@@ -60,14 +60,14 @@ bool PendingFile::commit() {
     if (ok()) {
         // The file was made private; a received track is an ordinary file.
         ::fchmod(file.get(), 0644);
-        if (::close(file.release()) != 0) error = std::strerror(errno);
+        if (::close(file.release()) != 0) error = std::generic_category().message(errno);
     }
     UniqueFd folder;
     if (ok()) folder = store.openFolder(target, true, error);
     // renameat replaces a link at the target itself, never what it points at.
     if (ok() &&
         ::renameat(parts.get(), temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
-        error = errno == EISDIR ? "a folder of that name exists" : std::strerror(errno);
+        error = errno == EISDIR ? "a folder of that name exists" : std::generic_category().message(errno);
     }
     if (ok()) temporary.clear();
     // Settled before the caller replies: a client that hears the answer finds no part file.

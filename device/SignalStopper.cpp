@@ -6,8 +6,8 @@
 #include <sys/signalfd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -32,7 +32,7 @@ SignalStopper::SignalStopper(std::function<void()> stop) {
     signals.reset(::signalfd(-1, &set, SFD_CLOEXEC));
     int pipeFds[2];
     if (!signals.valid() || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throw std::runtime_error(std::string("signal handling: ") + std::strerror(errno));
+        throw std::runtime_error(std::string("signal handling: ") + std::generic_category().message(errno));
     }
     wakeRead.reset(pipeFds[0]);
     wakeWrite.reset(pipeFds[1]);

@@ -38,9 +38,9 @@ QStringList LibraryLocator::usualPlaces() {
 }
 
 QString LibraryLocator::locate() {
-    const QString fromEnvironment = qEnvironmentVariable("QUILLORY_LIBRARY");
+    QString fromEnvironment = qEnvironmentVariable("QUILLORY_LIBRARY");
     if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    const QString chosen = QSettings().value(QLatin1String(kSettingsKey)).toString();
+    QString chosen = QSettings().value(QLatin1String(kSettingsKey)).toString();
     if (!chosen.isEmpty()) return chosen;
     QString firstExisting;
     for (const QString& place : usualPlaces()) {

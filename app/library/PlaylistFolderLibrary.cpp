@@ -18,7 +18,7 @@ namespace {
 
 // Far above any real playlist (one of 10,000 tracks takes about 2 MiB in any of the formats), and
 // low enough that a stray huge file with a playlist's extension is not read into memory.
-constexpr qint64 kMaxPlaylistBytes = 64 * 1024 * 1024;
+constexpr qint64 kMaxPlaylistBytes = qint64{64} * 1024 * 1024;
 
 bool isAudacious(const QFileInfo& file) {
     return file.suffix().compare(QLatin1String("audpl"), Qt::CaseInsensitive) == 0;

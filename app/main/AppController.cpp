@@ -51,7 +51,7 @@ AppController::AppController()
 LibraryGuard::Reading AppController::readLibrary(std::unique_ptr<MusicLibrary>* keep) {
     QString path, error;
     std::unique_ptr<MusicLibrary> opened = MusicProvider::openLocated(&path, &error);
-    const LibraryGuard::Reading reading = LibraryGuard::readingOf(path, opened.get(), error);
+    LibraryGuard::Reading reading = LibraryGuard::readingOf(path, opened.get(), error);
     if (keep != nullptr) *keep = std::move(opened);
     return reading;
 }
@@ -398,8 +398,8 @@ void AppController::startSync(const QStringList& confirmedMissing) {
     });
 }
 
-void AppController::syncBackground(QStringList playlists, Connected device,
-                                   QStringList confirmedMissing) {
+void AppController::syncBackground(const QStringList& playlists, const Connected& device,
+                                   const QStringList& confirmedMissing) {
     QMetaObject::invokeMethod(
         this, [this] { updateControlsForSyncState(0); }, Qt::QueuedConnection);
     // The library is read once, here, and checked before anything reaches the device: it may
@@ -458,7 +458,7 @@ void AppController::cancelRequestNotification(const Notification&) {
 }
 
 QMessageBox* AppController::beginAlert(QWidget* on, const SyncOutcome::Sheet& contents,
-                                       std::function<void(int)> ended) {
+                                       const std::function<void(int)>& ended) {
     auto* alert = new QMessageBox(on);
     alert->setWindowTitle(contents.title);
     // Messages come from the engine, the device and file names: shown as they are, never read

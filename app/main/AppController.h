@@ -135,12 +135,13 @@ class AppController : public QObject {
         QString port;
     };
     void startSync(const QStringList& confirmedMissing);
-    void syncBackground(QStringList playlists, Connected device, QStringList confirmedMissing);
+    void syncBackground(const QStringList& playlists, const Connected& device,
+                        const QStringList& confirmedMissing);
     // Opens a window-modal alert with the sheet's texts as plain text; ended gets 1 for the
     // default button, 0 for the alternate one and the sheet's dismissCode for Escape or the
     // close box.
     QMessageBox* beginAlert(QWidget* on, const SyncOutcome::Sheet& sheet,
-                            std::function<void(int)> ended);
+                            const std::function<void(int)>& ended);
 
     std::unique_ptr<QMainWindow> mainWindow;
     LibraryGuard::Reading library;

@@ -45,7 +45,7 @@ QString FeedbackReporter::mailtoFor(const QString& text) {
     return address.toString(QUrl::FullyEncoded);
 }
 
-QDialog* FeedbackReporter::reportIfCrash(QWidget* parent, std::function<void()> done) {
+QDialog* FeedbackReporter::reportIfCrash(QWidget* parent, const std::function<void()>& done) {
     if (!crashed) return nullptr;
     crashed = false;
     auto* offer =

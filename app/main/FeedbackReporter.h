@@ -17,7 +17,7 @@ class FeedbackReporter {
     // If the previous run ended abnormally, offers to send a report and returns the offer (it
     // deletes itself when closed); done is called once the offer, and the form it may lead
     // to, has closed. Without a crash: null, and done is not called. Main thread.
-    QDialog* reportIfCrash(QWidget* parent, std::function<void()> done = nullptr);
+    QDialog* reportIfCrash(QWidget* parent, const std::function<void()>& done = nullptr);
     // Opens the feedback form (it deletes itself when closed). Main thread.
     QDialog* reportFeedback(QWidget* parent, const QString& prefill = QString());
     // Removes the marker: call on a clean exit.

@@ -13,7 +13,7 @@ QStringList Installer::candidates() {
 
 QString Installer::find() {
     for (const QString& program : candidates()) {
-        const QString path = QStandardPaths::findExecutable(program);
+        QString path = QStandardPaths::findExecutable(program);
         if (!path.isEmpty()) return path;
     }
     return {};

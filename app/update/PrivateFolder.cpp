@@ -9,7 +9,6 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 #include <cerrno>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcPrivate, "quillory.folder")
 
@@ -41,7 +40,7 @@ QString PrivateFolder::ensure(const QString& folder) {
     QDir().mkpath(QFileInfo(folder).absolutePath());
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
         qCWarning(lcPrivate).noquote()
-            << "Error: Create folder failed" << folder << ":" << std::strerror(errno);
+            << "Error: Create folder failed" << folder << ":" << qt_error_string(errno);
         return {};
     }
     // Opened without following a link, then checked and narrowed through the descriptor, so
@@ -57,7 +56,7 @@ QString PrivateFolder::ensure(const QString& folder) {
     }
     if ((info.st_mode & 07777) != 0700 && ::fchmod(dir.fd, 0700) != 0) {
         qCWarning(lcPrivate).noquote()
-            << "Cannot make" << folder << "private:" << std::strerror(errno);
+            << "Cannot make" << folder << "private:" << qt_error_string(errno);
         return {};
     }
     return folder;

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 #include "link/CSockException.h"
 #include "util/Logger.h"
@@ -42,7 +43,7 @@ void CTcpClient::setTimeouts(int connectMs, int idleMs) {
     idleTimeoutMs = idleMs;
 }
 
-void CTcpClient::logMsg(std::string text, std::string detail) {
+void CTcpClient::logMsg(const std::string& text, const std::string& detail) {
     Logger::log("CTCPClient", text + " : " + detail);
 }
 
@@ -82,7 +83,7 @@ bool CTcpClient::connectWithin(int fd, const struct sockaddr* address, socklen_t
     return true;
 }
 
-void CTcpClient::connectSock(std::string host, std::string port) {
+void CTcpClient::connectSock(const std::string& host, const std::string& port) {
     Logger::log("CTCPClient", "connectSock() host,port " + host + ":" + port);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -103,7 +104,7 @@ void CTcpClient::connectSock(std::string host, std::string port) {
         const int fd = ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
                                 candidate->ai_protocol);
         if (fd < 0) {
-            logMsg("socket() failed with error:", std::strerror(errno));
+            logMsg("socket() failed with error:", std::generic_category().message(errno));
             continue;
         }
         if (connectWithin(fd, candidate->ai_addr, candidate->ai_addrlen)) {
@@ -112,12 +113,12 @@ void CTcpClient::connectSock(std::string host, std::string port) {
             break;
         }
         const int error = errno;
-        logMsg("connect() failed with error:", std::strerror(error));
+        logMsg("connect() failed with error:", std::generic_category().message(error));
         ::close(fd);
         errno = error;
     }
     if (connected == nullptr) {
-        const std::string reason = std::strerror(errno);
+        const std::string reason = std::generic_category().message(errno);
         logMsg("failed to connect error", reason);
         throw CSockException(reason);
     }
@@ -126,7 +127,7 @@ void CTcpClient::connectSock(std::string host, std::string port) {
     // Nagle's algorithm hold them for an acknowledgement.
     const int on = 1;
     setsockopt(socketFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    timeval idle{idleTimeoutMs / 1000, (idleTimeoutMs % 1000) * 1000};
+    timeval idle{idleTimeoutMs / 1000, suseconds_t{idleTimeoutMs % 1000} * 1000};
     setsockopt(socketFd, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
     setsockopt(socketFd, SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
 
@@ -143,7 +144,7 @@ bool CTcpClient::cancelled() const {
 void CTcpClient::sendData(const void* bytes, unsigned int length) {
     if (Utils::send_all(socketFd, bytes, length, 0, cancelFlag) == -1) {
         explainTimeout();
-        const std::string reason = std::strerror(errno);
+        const std::string reason = std::generic_category().message(errno);
         logMsg("send_all() -1", reason);
         throw CSockException(reason);
     }
@@ -166,7 +167,7 @@ std::string CTcpClient::receiveLine() {
         if (ready < 0 && errno == EINTR && !cancelled()) continue;
         if (ready <= 0) {
             if (ready == 0) errno = ETIMEDOUT;
-            const std::string reason = std::strerror(errno);
+            const std::string reason = std::generic_category().message(errno);
             logMsg("recv() returned -1", reason);
             throw CSockException(reason);
         }
@@ -178,14 +179,14 @@ std::string CTcpClient::receiveLine() {
         if (got < 0) {
             if (errno == EINTR && !cancelled()) continue;
             explainTimeout();
-            const std::string reason = std::strerror(errno);
+            const std::string reason = std::generic_category().message(errno);
             logMsg("recv() returned -1", reason);
             throw CSockException(reason);
         }
         if (got == 0) {
             // The peer closed: errno holds no error of this call, so name what happened.
             errno = ECONNRESET;
-            const std::string reason = std::strerror(errno);
+            const std::string reason = std::generic_category().message(errno);
             logMsg("recv() returned 0", reason);
             throw CSockException(reason);
         }
@@ -197,7 +198,7 @@ std::string CTcpClient::receiveLine() {
         // The peeked bytes are already here, so this read returns them at once.
         if (::recv(socketFd, peeked, take, 0) != static_cast<ssize_t>(take)) {
             explainTimeout();
-            const std::string reason = std::strerror(errno);
+            const std::string reason = std::generic_category().message(errno);
             logMsg("recv() returned -1", reason);
             throw CSockException(reason);
         }

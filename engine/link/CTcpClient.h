@@ -30,7 +30,7 @@ class QUILLORY_EXPORT CTcpClient {
     // Resolves host and port (IPv4 or IPv6, numeric or names) and connects to the first address
     // that accepts. Ignores SIGPIPE for the process. Throws CSockException with the resolver's
     // or the system's text.
-    void connectSock(std::string host, std::string port);
+    void connectSock(const std::string& host, const std::string& port);
     // Sends every byte; throws CSockException on failure (a time-out reads "Connection timed out").
     void sendData(const void* bytes, unsigned int length);
     // Sends the line followed by LF.
@@ -49,7 +49,7 @@ class QUILLORY_EXPORT CTcpClient {
     // Closes the socket if one is held; safe to call again.
     void closeclient();
 
-    void logMsg(std::string text, std::string detail);
+    void logMsg(const std::string& text, const std::string& detail);
     static void* get_in_addr(struct sockaddr* address);
 
   private:

@@ -9,7 +9,7 @@ constexpr int kConnectTimeoutMs = 10'000;
 // a phone that leaves the network or sleeps mid-sync must not hang the sync.
 constexpr int kIdleTimeoutMs = 60'000;
 // The longest reply line read; a device that sends more without a line end is not a device app.
-constexpr unsigned long kMaxReplyLineBytes = 1024 * 1024;
+constexpr unsigned long kMaxReplyLineBytes = 1024UL * 1024;
 // Bytes per send when streaming a file.
 constexpr unsigned long kFileChunkBytes = 1024;
 

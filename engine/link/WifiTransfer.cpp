@@ -137,7 +137,7 @@ void WifiTransfer::sendLine(const std::string& line) {
     }
 }
 
-Members WifiTransfer::sendCommandStr(std::string text) {
+Members WifiTransfer::sendCommandStr(const std::string& text) {
     sendLine(text);
     return readCommandReply();
 }
@@ -315,7 +315,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
     }
     FILE* file = tester.getFilePointer();
     // Read ahead in large blocks: the 1 KiB chunks then cost one system call each, the send.
-    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
+    std::setvbuf(file, nullptr, _IOFBF, std::size_t{64} * 1024);
     // The device reads exactly the announced count of bytes and then the next command. A file
     // that changed size meanwhile can only be sent short or long, which would feed file bytes
     // to the device as commands (or the reverse): close the connection instead, before the

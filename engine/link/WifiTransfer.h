@@ -55,7 +55,7 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
     void sendFileBytes(std::string location, long size) override;
 
     // Sends one serialised command line and reads its reply (see sendCommand).
-    std::map<std::string, std::string> sendCommandStr(std::string line);
+    std::map<std::string, std::string> sendCommandStr(const std::string& line);
     // Reads one reply: true on "ok", false on another response; raises on "fail" or a bad reply.
     bool checkResponseOK();
     // Streams exactly size bytes of the local file in 1 KiB chunks, checking the cancel flag

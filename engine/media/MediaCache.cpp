@@ -40,7 +40,7 @@ MediaCache::~MediaCache() {
     free();
 }
 
-void MediaCache::init(std::string path) {
+void MediaCache::init(const std::string& path) {
     free();
     sqlite3* opened = nullptr;
     // Never created here: a missing cache is the program's to install from its template. An
@@ -91,7 +91,7 @@ sqlite3_stmt* MediaCache::statementFor(const std::string& sql) {
 
 // A statement that fails as it runs (a read-only, full or damaged database) throws: carried on,
 // the marks would be stale and the next steps would delete wanted files from the device.
-int MediaCache::executeQuery(std::string sql) {
+int MediaCache::executeQuery(const std::string& sql) {
     sqlite3_stmt* statement = statementFor(sql);
     if (statement == nullptr) throw media::CDBException("ppStmpt was null");
     const int code = sqlite3_step(statement);
@@ -100,7 +100,7 @@ int MediaCache::executeQuery(std::string sql) {
     return reset;
 }
 
-int MediaCache::prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters,
+int MediaCache::prepareAndExecuteQuery(const std::string& sql, std::vector<std::string> parameters,
                                        bool collect) {
     sqlite3_stmt* statement = statementFor(sql);
     if (statement == nullptr) return -1;
@@ -141,7 +141,7 @@ void MediaCache::unmarkAll() {
     executeQuery("update arts set status = 0");
 }
 
-void MediaCache::clearCache(std::string deviceId) {
+void MediaCache::clearCache(const std::string& deviceId) {
     prepareAndExecuteQuery("delete from files where deviceid = ?", {deviceId}, false);
     prepareAndExecuteQuery("delete from arts where deviceid = ?", {deviceId}, false);
 }
@@ -151,7 +151,7 @@ bool MediaCache::containsDevice(std::string deviceId) {
                                   false) == SQLITE_ROW;
 }
 
-media::MediaDevice MediaCache::getDevice(std::string deviceId) {
+media::MediaDevice MediaCache::getDevice(const std::string& deviceId) {
     prepareAndExecuteQuery("select * from devices where deviceid = ?", {deviceId}, true);
     if (rows.empty() || rows.front().size() < 5)
         return media::MediaDevice(deviceId, "", "", "", "");

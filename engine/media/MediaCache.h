@@ -46,7 +46,7 @@ class QUILLORY_EXPORT MediaCache {
     // Opens the existing database at path (it is never created here). Throws
     // media::CDBException naming the path and SQLite's reason when it cannot be opened. A file
     // without the tables opens fine; its first statement throws.
-    void init(std::string path);
+    void init(const std::string& path);
     // Closes the connection; does nothing when closed.
     void free();
 
@@ -57,10 +57,10 @@ class QUILLORY_EXPORT MediaCache {
     // Status 0 for every file and art row of every device.
     void unmarkAll();
     // Deletes the device's file and art rows; its devices row stays.
-    void clearCache(std::string deviceId);
+    void clearCache(const std::string& deviceId);
     bool containsDevice(std::string deviceId);
     // The first row for the id, or the id with four empty texts when there is none.
-    media::MediaDevice getDevice(std::string deviceId);
+    media::MediaDevice getDevice(const std::string& deviceId);
     void insertDevice(std::string deviceId, std::string name, std::string version,
                       std::string syncLocation, std::string extra);
     void removeDevice(std::string deviceId);
@@ -95,11 +95,11 @@ class QUILLORY_EXPORT MediaCache {
 
     // Runs a parameterless statement once. Returns SQLite's code for it; throws
     // media::CDBException with "ppStmpt was null" when the text holds no statement.
-    int executeQuery(std::string sql);
+    int executeQuery(const std::string& sql);
     // Binds the parameters as text to positions 1, 2, ... and steps; with collect, keeps every
     // result row in `rows`. Returns the last step's code, or -1 when the text holds no
     // statement.
-    int prepareAndExecuteQuery(std::string sql, std::vector<std::string> parameters, bool collect);
+    int prepareAndExecuteQuery(const std::string& sql, std::vector<std::string> parameters, bool collect);
 
   private:
     struct StatementCloser {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 #include <utility>
 
 #include "media/CMediaException.h"
@@ -13,11 +13,11 @@ namespace media {
 namespace {
 [[noreturn]] void cannotWrite(const std::string& path, int error) {
     throw CMediaException("cannot write the playlist file " + path +
-                          (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
+                          (error != 0 ? ": " + std::generic_category().message(error) : ""));
 }
 }  // namespace
 
-PlayList::PlayList(std::string name, std::string syncLocation, std::string folder,
+PlayList::PlayList(std::string name, std::string syncLocation, const std::string& folder,
                    std::string fileStem)
     : name(std::move(name)), syncLocation(std::move(syncLocation)) {
     if (fileStem.empty()) fileStem = Utils::makeValidDirName(this->name);

@@ -14,7 +14,7 @@ class QUILLORY_EXPORT PlayList {
     // Deletes any old file at folder + fileStem + ".m3u", creates it and writes the header.
     // fileStem defaults to makeValidDirName(name). Throws media::CMediaException naming the
     // file when it cannot be created.
-    PlayList(std::string name, std::string syncLocation, std::string folder,
+    PlayList(std::string name, std::string syncLocation, const std::string& folder,
              std::string fileStem = {});
     ~PlayList();
 

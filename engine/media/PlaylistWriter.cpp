@@ -49,7 +49,7 @@ std::map<std::string, std::string> fileStems(const std::vector<std::string>& nam
 
 }  // namespace
 
-PlaylistWriter::PlaylistWriter(std::vector<std::string> names, std::string syncLocation,
+PlaylistWriter::PlaylistWriter(std::vector<std::string> names, const std::string& syncLocation,
                                std::string folder)
     : folder(std::move(folder)) {
     const std::map<std::string, std::string> stems = fileStems(names);
@@ -57,7 +57,7 @@ PlaylistWriter::PlaylistWriter(std::vector<std::string> names, std::string syncL
     playlists.reserve(names.size());
     for (std::string& name : names) {
         if (!made.insert(name).second) continue;  // the same playlist chosen twice
-        const std::string stem = stems.at(name);
+        const std::string& stem = stems.at(name);
         playlists.push_back(
             std::make_unique<PlayList>(std::move(name), syncLocation, this->folder, stem));
     }

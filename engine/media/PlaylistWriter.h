@@ -18,7 +18,7 @@ class QUILLORY_EXPORT PlaylistWriter {
     // byte order of the names, the first keeps the cleaned name and the others get " (2)",
     // " (3)" and so on, so each keeps its file from sync to sync whatever the list's order.
     // Throws media::CMediaException naming a file that cannot be created.
-    PlaylistWriter(std::vector<std::string> names, std::string syncLocation, std::string folder);
+    PlaylistWriter(std::vector<std::string> names, const std::string& syncLocation, std::string folder);
     ~PlaylistWriter();
 
     PlaylistWriter(const PlaylistWriter&) = delete;

@@ -40,6 +40,6 @@ ServerConnectInfo::ServerConnectInfo(std::map<std::string, std::string> reply)
     }
 }
 
-int ServerConnectInfo::compareProtocol(std::string version) const {
-    return Utils::compareVersion(protocolVersion, std::move(version));
+int ServerConnectInfo::compareProtocol(const std::string& version) const {
+    return Utils::compareVersion(protocolVersion, version);
 }

@@ -34,7 +34,7 @@ public:
 
     // Utils::compareVersion(protocol version, version): -1 when the device app speaks an older
     // protocol than version, 0 when the same, 1 when newer.
-    int compareProtocol(std::string version) const;
+    int compareProtocol(const std::string& version) const;
 
 private:
     std::string version;

@@ -205,6 +205,7 @@ void Synchronizer::deleteUnwanted(Run& run) {
     }
     const std::vector<media::MediaAlbum> unwantedArt = cache.getMediaAlbumsUnmarked(deviceId);
     std::vector<Entry> artDeletes;
+    artDeletes.reserve(unwantedArt.size());
     for (const media::MediaAlbum& album : unwantedArt) {
         artDeletes.push_back({album.getArtist(), album.getAlbum(), kArtFileName});
     }

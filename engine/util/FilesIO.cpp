@@ -17,19 +17,19 @@ std::string hexadecimal(XXH64_hash_t value) {
 }
 }  // namespace
 
-std::string FilesIO::getFileName(std::string path) {
+std::string FilesIO::getFileName(const std::string& path) {
     const std::string::size_type slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool FilesIO::fileExist(std::string path) {
+bool FilesIO::fileExist(const std::string& path) {
     FileTester tester(path.c_str());
     const bool readable = tester.canRead();
     tester.close();
     return readable;
 }
 
-bool FilesIO::isValidAccessibleFile(std::string path) {
+bool FilesIO::isValidAccessibleFile(const std::string& path) {
     return fileExist(path);
 }
 

@@ -11,14 +11,14 @@ namespace fileutils {
 class QUILLORY_EXPORT FilesIO {
   public:
     // The text after the last "/": the whole path when it has none, "" when it ends in "/".
-    static std::string getFileName(std::string path);
+    static std::string getFileName(const std::string& path);
 
     // True when the path opens for reading and its first read yields at least one byte, so an
     // empty file or a directory is false. Never throws; any thread.
-    static bool fileExist(std::string path);
+    static bool fileExist(const std::string& path);
 
     // Same as fileExist.
-    static bool isValidAccessibleFile(std::string path);
+    static bool isValidAccessibleFile(const std::string& path);
 
     // A digest of the file's bytes (64-bit XXH3 as 16 hexadecimal digits), stable across runs
     // and machines; empty when the file cannot be read. Never throws; any thread.

@@ -59,7 +59,7 @@ std::vector<std::string> Utils::split(const std::string& text, char delimiter) {
     return pieces;
 }
 
-int Utils::compareVersion(std::string a, std::string b) {
+int Utils::compareVersion(const std::string& a, const std::string& b) {
     std::vector<std::string> left = split(a, '.');
     std::vector<std::string> right = split(b, '.');
     while (left.size() < right.size()) left.push_back("0");
@@ -73,7 +73,7 @@ int Utils::compareVersion(std::string a, std::string b) {
     return 0;
 }
 
-long Utils::getFileSize(std::string path) {
+long Utils::getFileSize(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return 0;
     return static_cast<long>(info.st_size);
@@ -83,7 +83,7 @@ std::string Utils::sizeToString(long size) {
     return std::to_string(size);
 }
 
-bool Utils::mapHasKey(const std::map<std::string, std::string>* map, std::string key) {
+bool Utils::mapHasKey(const std::map<std::string, std::string>* map, const std::string& key) {
     return map->find(key) != map->end();
 }
 

@@ -31,15 +31,15 @@ class QUILLORY_EXPORT Utils {
 
     // Compares dotted versions piece by piece as atoi integers, the shorter padded with "0":
     // 1 when a is newer, -1 when older, 0 when equal ("2.0" equals "2", "1.10" beats "1.9").
-    static int compareVersion(std::string a, std::string b);
+    static int compareVersion(const std::string& a, const std::string& b);
 
     // Size in bytes of the file at path, 0 when it cannot be examined.
-    static long getFileSize(std::string path);
+    static long getFileSize(const std::string& path);
 
     // Plain decimal, with a minus sign for negative values.
     static std::string sizeToString(long size);
 
-    static bool mapHasKey(const std::map<std::string, std::string>* map, std::string key);
+    static bool mapHasKey(const std::map<std::string, std::string>* map, const std::string& key);
 
     // Hands every byte of the buffer to the socket, retrying short sends and sends that a
     // signal interrupted. Returns 0 when all were sent, -1 when a send failed or sent nothing
