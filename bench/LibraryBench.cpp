@@ -20,8 +20,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 
 namespace {
 

@@ -13,16 +13,16 @@
 #include <thread>
 
 #include "CliOptions.h"
-#include "ConnectionAttempt.h"
-#include "DiscoveryReceiver.h"
-#include "Environment.h"
-#include "LibraryGuard.h"
-#include "LibraryLocator.h"
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
-#include "ProgramIdentity.h"
-#include "SyncInvoker.h"
 #include "TerminalProgress.h"
+#include "connection/ConnectionAttempt.h"
+#include "connection/DiscoveryReceiver.h"
+#include "library/LibraryLocator.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
+#include "main/LibraryGuard.h"
+#include "main/SyncInvoker.h"
+#include "update/Environment.h"
+#include "update/ProgramIdentity.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ClementineLibrary.h"
-#include "MusicProvider.h"
+#include "library/ClementineLibrary.h"
+#include "library/MusicProvider.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ServerPacket.h"
+#include "connection/ServerPacket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The receiver reads at most 1023 bytes of a datagram.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "MusicProvider.h"
-#include "RhythmboxLibrary.h"
+#include "library/MusicProvider.h"
+#include "library/RhythmboxLibrary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "UpdateChecker.h"
-#include "VersionComparator.h"
+#include "update/UpdateChecker.h"
+#include "update/VersionComparator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray feed(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

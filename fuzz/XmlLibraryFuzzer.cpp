@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "MusicProvider.h"
-#include "XmlLibrary.h"
+#include "library/MusicProvider.h"
+#include "library/XmlLibrary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray xml(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

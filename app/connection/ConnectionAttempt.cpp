@@ -1,4 +1,4 @@
-#include "ConnectionAttempt.h"
+#include "connection/ConnectionAttempt.h"
 
 #include "link/WifiTransfer.h"
 #include "media/CMediaException.h"

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "StringPair.h"
+#include "connection/StringPair.h"
 
 class ConnectionAttempt {
 public:

@@ -1,4 +1,4 @@
-#include "DiscoveryReceiver.h"
+#include "connection/DiscoveryReceiver.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "ServerPacket.h"
+#include "connection/ServerPacket.h"
 
 class DiscoveryReceiver {
 public:

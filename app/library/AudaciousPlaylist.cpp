@@ -1,9 +1,9 @@
-#include "AudaciousPlaylist.h"
+#include "library/AudaciousPlaylist.h"
 
 #include <QUrl>
 
-#include "LibraryLocation.h"
-#include "PlaylistText.h"
+#include "library/LibraryLocation.h"
+#include "library/PlaylistText.h"
 
 namespace {
 

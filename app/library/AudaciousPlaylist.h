@@ -9,7 +9,7 @@
 #include <QString>
 #include <optional>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class AudaciousPlaylist {
   public:

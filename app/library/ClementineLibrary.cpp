@@ -1,4 +1,4 @@
-#include "ClementineLibrary.h"
+#include "library/ClementineLibrary.h"
 
 #include <sqlite3.h>
 
@@ -11,7 +11,7 @@
 #include <initializer_list>
 #include <unordered_map>
 
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 namespace {
 

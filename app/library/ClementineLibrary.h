@@ -20,7 +20,7 @@
 // (beginning, cue_path: every section is its whole file).
 #pragma once
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class ClementineLibrary : public MusicLibrary {
   public:

@@ -1,4 +1,4 @@
-#include "ITunesMediaFileObc.h"
+#include "library/ITunesMediaFileObc.h"
 
 void ITunesMediaFileObc::addRefPlaylist(const QString& name) {
     if (!playLists.contains(name)) playLists.append(name);

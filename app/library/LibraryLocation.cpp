@@ -1,4 +1,4 @@
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "LibraryLocator.h"
+#include "library/LibraryLocator.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 namespace {
 

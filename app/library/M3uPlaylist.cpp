@@ -1,7 +1,7 @@
-#include "M3uPlaylist.h"
+#include "library/M3uPlaylist.h"
 
-#include "LibraryLocation.h"
-#include "PlaylistText.h"
+#include "library/LibraryLocation.h"
+#include "library/PlaylistText.h"
 
 std::vector<LibraryItem> M3uPlaylist::parse(const QByteArray& bytes, const QString& baseFolder) {
     std::vector<LibraryItem> items;

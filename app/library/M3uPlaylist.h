@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class M3uPlaylist {
   public:

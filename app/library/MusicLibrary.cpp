@@ -1,13 +1,13 @@
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "ClementineLibrary.h"
-#include "PlaylistFolderLibrary.h"
-#include "RhythmboxLibrary.h"
-#include "XmlLibrary.h"
+#include "library/ClementineLibrary.h"
+#include "library/PlaylistFolderLibrary.h"
+#include "library/RhythmboxLibrary.h"
+#include "library/XmlLibrary.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 

@@ -1,4 +1,4 @@
-#include "MusicProvider.h"
+#include "library/MusicProvider.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -9,11 +9,11 @@
 #include <QImage>
 #include <QLoggingCategory>
 
-#include "LibraryLocator.h"
-#include "MusicLibrary.h"
-#include "PrivateFolder.h"
-#include "TrackFile.h"
-#include "TrackInfoCache.h"
+#include "library/LibraryLocator.h"
+#include "library/MusicLibrary.h"
+#include "library/TrackFile.h"
+#include "library/TrackInfoCache.h"
+#include "update/PrivateFolder.h"
 
 Q_LOGGING_CATEGORY(lcLibrary, "quillory.library")
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <optional>
 
-#include "ITunesMediaFileObc.h"
-#include "MusicLibrary.h"
+#include "library/ITunesMediaFileObc.h"
+#include "library/MusicLibrary.h"
 
 class MusicProvider {
   public:

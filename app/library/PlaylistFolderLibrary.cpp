@@ -1,4 +1,4 @@
-#include "PlaylistFolderLibrary.h"
+#include "library/PlaylistFolderLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <limits>
 
-#include "AudaciousPlaylist.h"
-#include "M3uPlaylist.h"
-#include "PlsPlaylist.h"
-#include "XspfPlaylist.h"
+#include "library/AudaciousPlaylist.h"
+#include "library/M3uPlaylist.h"
+#include "library/PlsPlaylist.h"
+#include "library/XspfPlaylist.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 

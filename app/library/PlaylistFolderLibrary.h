@@ -14,7 +14,7 @@
 
 #include <QStringList>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class PlaylistFolderLibrary : public MusicLibrary {
   public:

@@ -1,4 +1,4 @@
-#include "PlaylistText.h"
+#include "library/PlaylistText.h"
 
 #include <QStringDecoder>
 

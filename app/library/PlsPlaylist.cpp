@@ -1,9 +1,9 @@
-#include "PlsPlaylist.h"
+#include "library/PlsPlaylist.h"
 
 #include <map>
 
-#include "LibraryLocation.h"
-#include "PlaylistText.h"
+#include "library/LibraryLocation.h"
+#include "library/PlaylistText.h"
 
 namespace {
 

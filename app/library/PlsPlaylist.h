@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class PlsPlaylist {
   public:

@@ -1,4 +1,4 @@
-#include "RhythmboxLibrary.h"
+#include "library/RhythmboxLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 namespace {
 

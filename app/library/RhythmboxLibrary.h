@@ -12,7 +12,7 @@
 #include <QByteArray>
 #include <optional>
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class RhythmboxLibrary : public MusicLibrary {
   public:

@@ -1,4 +1,4 @@
-#include "TrackFile.h"
+#include "library/TrackFile.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>

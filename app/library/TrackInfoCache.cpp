@@ -1,4 +1,4 @@
-#include "TrackInfoCache.h"
+#include "library/TrackInfoCache.h"
 
 #include <sqlite3.h>
 

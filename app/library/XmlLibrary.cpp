@@ -1,4 +1,4 @@
-#include "XmlLibrary.h"
+#include "library/XmlLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <pugixml.hpp>
 #include <unordered_map>
 
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 namespace {
 

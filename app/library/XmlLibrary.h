@@ -6,7 +6,7 @@
 // names no file here is looked for by its path relative to that folder under musicFolder.
 #pragma once
 
-#include "MusicLibrary.h"
+#include "library/MusicLibrary.h"
 
 class XmlLibrary : public MusicLibrary {
 public:

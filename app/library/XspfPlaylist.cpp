@@ -1,9 +1,9 @@
-#include "XspfPlaylist.h"
+#include "library/XspfPlaylist.h"
 
 #include <cstring>
 #include <pugixml.hpp>
 
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 namespace {
 

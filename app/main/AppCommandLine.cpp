@@ -1,4 +1,4 @@
-#include "AppCommandLine.h"
+#include "main/AppCommandLine.h"
 
 #include "BuildConfig.h"
 

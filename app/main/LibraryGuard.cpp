@@ -1,9 +1,9 @@
-#include "LibraryGuard.h"
+#include "main/LibraryGuard.h"
 
 #include <QFileInfo>
 
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 
 LibraryGuard::Reading LibraryGuard::readingOf(const QString& path, const MusicLibrary* library,
                                               const QString& error) {

@@ -1,4 +1,4 @@
-#include "NotificationCenter.h"
+#include "main/NotificationCenter.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "StartupSequence.h"
+#include "main/StartupSequence.h"
 
 #include <algorithm>
 

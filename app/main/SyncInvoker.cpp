@@ -1,4 +1,4 @@
-#include "SyncInvoker.h"
+#include "main/SyncInvoker.h"
 
 #include <QLoggingCategory>
 #include <QSettings>
@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <utility>
 
-#include "Environment.h"
-#include "SyncStatusCallbackImpl.h"
 #include "link/WifiTransfer.h"
+#include "main/SyncStatusCallbackImpl.h"
 #include "media/CMediaException.h"
 #include "media/Synchronizer.h"
+#include "update/Environment.h"
 
 Q_LOGGING_CATEGORY(lcInvoker, "quillory.sync")
 

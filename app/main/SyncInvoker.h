@@ -10,9 +10,9 @@
 #include <QStringList>
 #include <optional>
 
-#include "ITunesMediaFileObc.h"
-#include "NotificationCenter.h"
-#include "SyncResult.h"
+#include "library/ITunesMediaFileObc.h"
+#include "main/NotificationCenter.h"
+#include "main/SyncResult.h"
 
 class SyncInvoker {
   public:

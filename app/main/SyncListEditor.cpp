@@ -1,4 +1,4 @@
-#include "SyncListEditor.h"
+#include "main/SyncListEditor.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "SyncOutcome.h"
+#include "main/SyncOutcome.h"
 
 std::optional<SyncOutcome::Sheet> SyncOutcome::sheetFor(const SyncResult& result) {
     if (result.result == QLatin1String("success")) {

@@ -5,8 +5,8 @@
 #include <QString>
 #include <optional>
 
-#include "LibraryGuard.h"
-#include "SyncResult.h"
+#include "main/LibraryGuard.h"
+#include "main/SyncResult.h"
 
 class SyncOutcome {
   public:

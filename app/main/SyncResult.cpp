@@ -1,4 +1,4 @@
-#include "SyncResult.h"
+#include "main/SyncResult.h"
 
 namespace {
 QString tracks(int count) {

@@ -1,6 +1,6 @@
-#include "SyncStatusCallbackImpl.h"
+#include "main/SyncStatusCallbackImpl.h"
 
-#include "SyncInvoker.h"
+#include "main/SyncInvoker.h"
 
 void SyncStatusCallbackImpl::onSyncStatus(int percent, std::string message) {
     invoker.syncStatusUpdate(QString::fromStdString(message), percent);

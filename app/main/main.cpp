@@ -3,11 +3,11 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "AppCommandLine.h"
-#include "AppController.h"
-#include "AppDelegate.h"
-#include "FeedbackReporter.h"
-#include "LaunchWhenShown.h"
+#include "main/AppCommandLine.h"
+#include "main/widgets/AppController.h"
+#include "main/widgets/AppDelegate.h"
+#include "main/widgets/FeedbackReporter.h"
+#include "main/widgets/LaunchWhenShown.h"
 
 int main(int argc, char** argv) {
     // Answered before any window or display is touched.

@@ -1,4 +1,4 @@
-#include "Environment.h"
+#include "update/Environment.h"
 
 #include <QDir>
 #include <QFile>

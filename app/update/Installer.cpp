@@ -1,4 +1,4 @@
-#include "Installer.h"
+#include "update/Installer.h"
 
 #include <QLoggingCategory>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "PrivateFolder.h"
+#include "update/PrivateFolder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,5 @@
-#include "ProgramIdentity.h"
+#include "update/ProgramIdentity.h"
 
-#include <QDesktopServices>
-#include <QUrl>
 #include <QUuid>
 
 #include "BuildConfig.h"
@@ -32,17 +30,8 @@ QString ProgramIdentity::appRatingPage() const {
            *current;
 }
 
-void ProgramIdentity::openAppRatingPage() const {
-    const QString page = appRatingPage();
-    if (!page.isEmpty()) QDesktopServices::openUrl(QUrl(page));
-}
-
 QString ProgramIdentity::helpPage() {
     return QStringLiteral(QUILLORY_HELP_PAGE);
-}
-
-void ProgramIdentity::openHelpPage() {
-    QDesktopServices::openUrl(QUrl(helpPage()));
 }
 
 QString ProgramIdentity::UUIDString() {

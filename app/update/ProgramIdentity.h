@@ -1,6 +1,6 @@
 // Who this program is and which device app it serves: the program's version and help page, the
-// package and store page of the device app connected last, and fresh identifiers. Opens the
-// pages in the browser.
+// package and store page of the device app connected last, and fresh identifiers. The window
+// opens the pages in the browser.
 #pragma once
 
 #include <QString>
@@ -20,10 +20,7 @@ public:
     QString getAppVersion() const;
     // The store page of the connected device app; "" when none is connected.
     QString appRatingPage() const;
-    // Opens the store page in the browser; nothing when no device is connected.
-    void openAppRatingPage() const;
     static QString helpPage();
-    static void openHelpPage();
     // A new random UUID, 36 characters.
     static QString UUIDString();
 

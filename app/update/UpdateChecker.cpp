@@ -1,4 +1,4 @@
-#include "UpdateChecker.h"
+#include "update/UpdateChecker.h"
 
 #include <unistd.h>
 
@@ -15,9 +15,9 @@
 #include <pugixml.hpp>
 
 #include "BuildConfig.h"
-#include "PrivateFolder.h"
-#include "ProgramIdentity.h"
-#include "VersionComparator.h"
+#include "update/PrivateFolder.h"
+#include "update/ProgramIdentity.h"
+#include "update/VersionComparator.h"
 
 Q_LOGGING_CATEGORY(lcUpdate, "quillory.update")
 

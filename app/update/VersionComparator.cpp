@@ -1,4 +1,4 @@
-#include "VersionComparator.h"
+#include "update/VersionComparator.h"
 
 #include <cstdlib>
 

@@ -8,10 +8,10 @@
 #include <QFile>
 #include <set>
 
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
-#include "SyncInvoker.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 #include "link/WifiTransfer.h"
+#include "main/SyncInvoker.h"
 #include "media/Synchronizer.h"
 #include "support/DeviceFixture.h"
 

@@ -1,9 +1,22 @@
 // The test main for the desktop parts: a Qt application object (offscreen, so that no display is
-// needed) with its home, temporary folder and settings in a fresh folder, then every test.
+// needed) with its home, temporary folder and settings in a fresh folder, then every test. The
+// test's target chooses the object its parts need: a QApplication for the windows
+// (QUILLORY_TEST_WIDGETS), a QGuiApplication where album art is converted (QUILLORY_TEST_GUI),
+// else a QCoreApplication.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QSettings>
+
+#if defined(QUILLORY_TEST_WIDGETS)
+#include <QApplication>
+using TestApplication = QApplication;
+#elif defined(QUILLORY_TEST_GUI)
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
 #include "support/PrivateNetwork.h"
 #include "support/TempDir.h"
@@ -24,9 +37,9 @@ int main(int argc, char** argv) {
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                        QString::fromStdString(scratch.file("settings")));
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("QuilloryTest"));
-    QApplication::setApplicationName(QStringLiteral("QuilloryMacTest"));
+    TestApplication application(argc, argv);
+    TestApplication::setOrganizationName(QStringLiteral("QuilloryTest"));
+    TestApplication::setApplicationName(QStringLiteral("QuilloryMacTest"));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

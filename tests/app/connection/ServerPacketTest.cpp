@@ -1,4 +1,4 @@
-#include "ServerPacket.h"
+#include "connection/ServerPacket.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ClementineLibrary.h"
+#include "library/ClementineLibrary.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -8,8 +8,8 @@
 #include <QUrl>
 #include <functional>
 
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "LibraryLocation.h"
+#include "library/LibraryLocation.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "LibraryLocator.h"
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
+#include "library/LibraryLocator.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 #include "support/TempDir.h"
 
 namespace {

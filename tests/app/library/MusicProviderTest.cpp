@@ -1,4 +1,4 @@
-#include "MusicProvider.h"
+#include "library/MusicProvider.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <QImage>
 #include <QUrl>
 
-#include "MusicLibrary.h"
-#include "TrackFile.h"
+#include "library/MusicLibrary.h"
+#include "library/TrackFile.h"
 #include "support/TempDir.h"
 
 namespace {

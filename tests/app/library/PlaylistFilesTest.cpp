@@ -7,9 +7,9 @@
 #include <functional>
 #include <map>
 
-#include "M3uPlaylist.h"
-#include "MusicLibrary.h"
-#include "PlaylistFolderLibrary.h"
+#include "library/M3uPlaylist.h"
+#include "library/MusicLibrary.h"
+#include "library/PlaylistFolderLibrary.h"
 #include "support/TempDir.h"
 
 namespace {

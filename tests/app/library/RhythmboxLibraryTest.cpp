@@ -1,12 +1,12 @@
-#include "RhythmboxLibrary.h"
+#include "library/RhythmboxLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QUrl>
 
-#include "MusicLibrary.h"
-#include "MusicProvider.h"
+#include "library/MusicLibrary.h"
+#include "library/MusicProvider.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "SyncInvoker.h"
+#include "main/SyncInvoker.h"
 
 #include <gtest/gtest.h>
 

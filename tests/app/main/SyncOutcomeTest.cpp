@@ -1,12 +1,12 @@
 // What the main window decides without a window: whether a sync may start with the library as
 // read, which sheet follows a sync, and what each of its buttons (and Escape) means.
-#include "SyncOutcome.h"
+#include "main/SyncOutcome.h"
 
 #include <gtest/gtest.h>
 
-#include "AppCommandLine.h"
-#include "LibraryGuard.h"
-#include "StartupSequence.h"
+#include "main/AppCommandLine.h"
+#include "main/LibraryGuard.h"
+#include "main/StartupSequence.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-#include "AppController.h"
+#include "main/widgets/AppController.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -14,21 +15,22 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QVBoxLayout>
 
-#include "AppCommandLine.h"
-#include "ConnectionWindowController.h"
-#include "Environment.h"
-#include "FeedbackReporter.h"
-#include "LibraryLocator.h"
-#include "MusicProvider.h"
-#include "PlaylistListModel.h"
-#include "ProgWinController.h"
-#include "ProgramIdentity.h"
-#include "RatingControl.h"
-#include "SyncInvoker.h"
-#include "SyncOutcome.h"
-#include "UpdateWindowController.h"
+#include "connection/widgets/ConnectionWindowController.h"
+#include "library/LibraryLocator.h"
+#include "library/MusicProvider.h"
+#include "main/AppCommandLine.h"
+#include "main/SyncInvoker.h"
+#include "main/SyncOutcome.h"
+#include "main/widgets/FeedbackReporter.h"
+#include "main/widgets/PlaylistListModel.h"
+#include "main/widgets/ProgWinController.h"
+#include "main/widgets/RatingControl.h"
+#include "update/Environment.h"
+#include "update/ProgramIdentity.h"
+#include "update/widgets/UpdateWindowController.h"
 
 namespace {
 const char* const kSyncListKey = "synclist";
@@ -263,7 +265,7 @@ void AppController::runStartupStep() {
             break;
         case StartupSequence::Step::HelpPage:
             // Last, once the sheets are through, so that the browser covers none of them.
-            ProgramIdentity::openHelpPage();
+            openHelp();
             startup.advance();
             runStartupStep();
             break;
@@ -564,7 +566,8 @@ void AppController::ratingClick(int value) {
 }
 
 void AppController::ratingSheetDidEnd(int returnCode) {
-    if (returnCode == 1) ProgramIdentity::shared().openAppRatingPage();
+    const QString page = ProgramIdentity::shared().appRatingPage();
+    if (returnCode == 1 && !page.isEmpty()) QDesktopServices::openUrl(QUrl(page));
 }
 
 void AppController::saveGeometry() {
@@ -592,7 +595,7 @@ void AppController::about() {
 }
 
 void AppController::openHelp() {
-    ProgramIdentity::openHelpPage();
+    QDesktopServices::openUrl(QUrl(ProgramIdentity::helpPage()));
 }
 
 void AppController::feedback() {

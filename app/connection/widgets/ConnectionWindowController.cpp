@@ -1,4 +1,4 @@
-#include "ConnectionWindowController.h"
+#include "connection/widgets/ConnectionWindowController.h"
 
 #include <arpa/inet.h>
 
@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "ConnectionAttempt.h"
-#include "DiscoveryReceiver.h"
-#include "SheetDialog.h"
+#include "connection/ConnectionAttempt.h"
+#include "connection/DiscoveryReceiver.h"
+#include "main/widgets/SheetDialog.h"
 
 namespace {
 enum View { kForm = 0, kProgress = 1, kError = 2 };

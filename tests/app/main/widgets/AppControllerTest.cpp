@@ -1,5 +1,5 @@
 // The main window driven as a user would, against the reference device server.
-#include "AppController.h"
+#include "main/widgets/AppController.h"
 
 #include <gtest/gtest.h>
 
@@ -19,18 +19,18 @@
 #include <QDialog>
 #include <QUrl>
 
-#include "AppDelegate.h"
-#include "ConnectionWindowController.h"
-#include "FeedbackReporter.h"
-#include "PlaylistListModel.h"
-#include "ProgWinController.h"
-#include "ProgramIdentity.h"
-#include "RatingControl.h"
-#include "UpdateWindowController.h"
+#include "connection/widgets/ConnectionWindowController.h"
+#include "main/widgets/AppDelegate.h"
+#include "main/widgets/FeedbackReporter.h"
+#include "main/widgets/PlaylistListModel.h"
+#include "main/widgets/ProgWinController.h"
+#include "main/widgets/RatingControl.h"
 #include "support/DeviceFixture.h"
 #include "support/HttpFixture.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
+#include "update/ProgramIdentity.h"
+#include "update/widgets/UpdateWindowController.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "ProgressInfo.h"
+#include "main/ProgressInfo.h"
 
 class QLabel;
 class QProgressBar;

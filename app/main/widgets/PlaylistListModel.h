@@ -7,7 +7,7 @@
 #include <QAbstractListModel>
 #include <functional>
 
-#include "SyncListEditor.h"
+#include "main/SyncListEditor.h"
 
 class PlaylistListModel : public QAbstractListModel {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "RatingControl.h"
+#include "main/widgets/RatingControl.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

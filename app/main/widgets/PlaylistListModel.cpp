@@ -1,4 +1,4 @@
-#include "PlaylistListModel.h"
+#include "main/widgets/PlaylistListModel.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "UpdateWindowController.h"
+#include "update/widgets/UpdateWindowController.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -8,12 +8,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "SheetDialog.h"
-
-#include "Installer.h"
-#include "ProgramIdentity.h"
-#include "UpdateChecker.h"
-
+#include "main/widgets/SheetDialog.h"
+#include "update/Installer.h"
+#include "update/ProgramIdentity.h"
+#include "update/UpdateChecker.h"
 
 UpdateWindowController::UpdateWindowController(QWidget* mainWindow) : QObject(mainWindow) {
     sheet = new SheetDialog(mainWindow, [this] {

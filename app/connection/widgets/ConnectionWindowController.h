@@ -14,8 +14,8 @@
 #include <mutex>
 #include <optional>
 
-#include "ServerPacket.h"
-#include "StringPair.h"
+#include "connection/ServerPacket.h"
+#include "connection/StringPair.h"
 
 class DiscoveryReceiver;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "LaunchWhenShown.h"
+#include "main/widgets/LaunchWhenShown.h"
 
 #include <QEvent>
 #include <QTimer>

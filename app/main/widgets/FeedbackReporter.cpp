@@ -1,4 +1,4 @@
-#include "FeedbackReporter.h"
+#include "main/widgets/FeedbackReporter.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "BuildConfig.h"
-#include "Environment.h"
+#include "update/Environment.h"
 
 FeedbackReporter& FeedbackReporter::sharedReporter() {
     static FeedbackReporter reporter(Environment::sharedEnv().workingDir());

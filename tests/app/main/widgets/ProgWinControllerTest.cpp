@@ -1,11 +1,11 @@
-#include "ProgWinController.h"
+#include "main/widgets/ProgWinController.h"
 
 #include <gtest/gtest.h>
 
 #include <QMainWindow>
 #include <thread>
 
-#include "NotificationCenter.h"
+#include "main/NotificationCenter.h"
 #include "support/WaitFor.h"
 
 namespace {

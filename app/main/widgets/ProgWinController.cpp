@@ -1,4 +1,4 @@
-#include "ProgWinController.h"
+#include "main/widgets/ProgWinController.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "NotificationCenter.h"
+#include "main/NotificationCenter.h"
 
 ProgWinController::ProgWinController(QWidget* mainWindow) : QDialog(mainWindow) {
     setWindowTitle(tr("Syncing"));

@@ -1,4 +1,4 @@
-#include "ConnectionWindowController.h"
+#include "connection/widgets/ConnectionWindowController.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

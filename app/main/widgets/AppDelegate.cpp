@@ -1,9 +1,9 @@
-#include "AppDelegate.h"
+#include "main/widgets/AppDelegate.h"
 
 #include <QSettings>
 
-#include "AppController.h"
-#include "FeedbackReporter.h"
+#include "main/widgets/AppController.h"
+#include "main/widgets/FeedbackReporter.h"
 
 AppDelegate::AppDelegate(AppController& controller, FeedbackReporter* reporter)
     : appController(controller),

@@ -12,12 +12,12 @@
 #include <optional>
 #include <thread>
 
-#include "LibraryGuard.h"
-#include "NotificationCenter.h"
-#include "StartupSequence.h"
-#include "SyncListEditor.h"
-#include "SyncOutcome.h"
-#include "SyncResult.h"
+#include "main/LibraryGuard.h"
+#include "main/NotificationCenter.h"
+#include "main/StartupSequence.h"
+#include "main/SyncListEditor.h"
+#include "main/SyncOutcome.h"
+#include "main/SyncResult.h"
 
 class ConnectionWindowController;
 class FeedbackReporter;
