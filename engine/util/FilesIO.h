@@ -3,11 +3,9 @@
 
 #include <string>
 
-#include "quillory_export.h"
-
 namespace fileutils {
 
-class QUILLORY_EXPORT FilesIO {
+class FilesIO {
   public:
     // The text after the last "/": the whole path when it has none, "" when it ends in "/".
     static std::string getFileName(std::string path);
