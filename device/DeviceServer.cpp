@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "PendingFile.h"
-#include "util/JsonInput.h"
+#include "link/CommandReader.h"
 #include "util/Utils.h"
 
 namespace {
@@ -34,9 +34,9 @@ bool parseSize(const std::string& text, uint64_t& size) {
     return true;
 }
 
-std::string text(const Json::Value& command, const char* key) {
-    const Json::Value& value = command[key];
-    return value.isString() ? value.asString() : "";
+std::string text(const std::map<std::string, std::string>& command, const char* key) {
+    const auto member = command.find(key);
+    return member != command.end() ? member->second : "";
 }
 
 ClientConnection::Clock::duration seconds(double count) {
@@ -210,19 +210,11 @@ bool DeviceServer::refuse(ClientConnection& client, const std::string& reason) {
 }
 
 DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::string& line) {
-    // The one door for outside JSON: never throws, and refuses nesting no command needs.
-    const std::optional<Json::Value> parsed = JsonInput::parse(line);
-    bool wellFormed = parsed && parsed->isObject();
-    if (wellFormed) {
-        for (const std::string& key : parsed->getMemberNames()) {
-            wellFormed = wellFormed && (*parsed)[key].isString();
-        }
-    }
-    if (!wellFormed || !(*parsed)["command"].isString()) {
-        return refuse(client, "malformed command") ? Next::Continue : Next::Close;
-    }
-    const Json::Value& command = *parsed;
-    const std::string name = command["command"].asString();
+    // The engine's door for outside JSON: never throws, and refuses nesting no command needs.
+    const std::optional<Command> parsed = CommandReader::parse(line);
+    if (!parsed) return refuse(client, "malformed command") ? Next::Continue : Next::Close;
+    const Command& command = *parsed;
+    const std::string name = command.at("command");
     // An armed fault may answer in the command's place; one that changes how the command ends
     // is asked about where it acts.
     if (const std::optional<FaultPlan> fault = faults.onCommand(name)) {
@@ -300,7 +292,7 @@ DeviceServer::Next DeviceServer::version(ClientConnection& client) {
 }
 
 DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std::string& name,
-                                             const Json::Value& command, bool playlist) {
+                                             const Command& command, bool playlist) {
     DeviceStore::Place target;
     const std::string fileName = text(command, "filename");
     std::string reason = playlist ? files.playlistPath(fileName, target)
@@ -343,8 +335,7 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     return reply(client, ok) ? Next::Continue : Next::Close;
 }
 
-DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
-                                               const Json::Value& command) {
+DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client, const Command& command) {
     DeviceStore::Place target;
     // The engine asks with the library's names; the files lie under the cleaned folder names.
     std::string reason = files.mediaPath(Utils::makeValidDirName(text(command, "artist")),
@@ -362,7 +353,7 @@ DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client,
     return faults.closeAfterReply() ? Next::Close : Next::Continue;
 }
 
-void DeviceServer::remove(const Json::Value& command) {
+void DeviceServer::remove(const Command& command) {
     DeviceStore::Place target;
     const std::string reason = files.mediaPath(text(command, "artist"), text(command, "album"),
                                                text(command, "filename"), target);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -52,6 +53,8 @@ class DeviceServer {
 
   private:
     enum class Next { Continue, Close };
+    // A command's members by name (see CommandReader).
+    using Command = std::map<std::string, std::string>;
 
     ClientConnection::Limits limits() const;
     void setServing(bool now);
@@ -60,10 +63,10 @@ class DeviceServer {
     // Answers the command as the fault says, instead of carrying it out.
     Next answerWithFault(ClientConnection& client, const FaultPlan& fault, const std::string& name);
     Next version(ClientConnection& client);
-    Next receiveFile(ClientConnection& client, const std::string& name, const Json::Value& command,
+    Next receiveFile(ClientConnection& client, const std::string& name, const Command& command,
                      bool playlist);
-    Next checkExisting(ClientConnection& client, const Json::Value& command);
-    void remove(const Json::Value& command);
+    Next checkExisting(ClientConnection& client, const Command& command);
+    void remove(const Command& command);
     bool reply(ClientConnection& client, const Json::Value& members);
     bool refuse(ClientConnection& client, const std::string& reason);
     void logCommand(const std::string& line);

@@ -5,7 +5,7 @@
 #include <QLoggingCategory>
 #include <memory>
 
-#include "util/FilesIO.h"
+#include "util/Utils.h"
 
 Q_LOGGING_CATEGORY(lcTrackCache, "quillory.library.cache")
 
@@ -107,5 +107,5 @@ void TrackInfoCache::setArtSource(const QString& artName, const QString& digest)
 
 QString TrackInfoCache::digest(const QByteArray& bytes) {
     return QString::fromStdString(
-        fileutils::FilesIO::digestOf(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        Utils::digestOf(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }

@@ -5,11 +5,9 @@
 #include <exception>
 #include <string>
 
-#include "quillory_export.h"
-
 namespace mycsocks {
 
-class QUILLORY_EXPORT CSockException : public std::exception {
+class CSockException : public std::exception {
   public:
     explicit CSockException(std::string message);
     ~CSockException() override;

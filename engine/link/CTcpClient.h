@@ -8,11 +8,10 @@
 #include <string>
 
 #include "link/LinkLimits.h"
-#include "quillory_export.h"
 
 namespace mycsocks {
 
-class QUILLORY_EXPORT CTcpClient {
+class CTcpClient {
   public:
     CTcpClient() = default;
     // Does not close the socket: the owner calls closeclient.

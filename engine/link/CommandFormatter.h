@@ -6,9 +6,7 @@
 #include <map>
 #include <string>
 
-#include "quillory_export.h"
-
-class QUILLORY_EXPORT CommandFormatter {
+class CommandFormatter {
   public:
     // The line without its final LF, e.g. {    "command" : "bye" } with a trailing blank.
     static std::string format(const std::map<std::string, std::string>& members);

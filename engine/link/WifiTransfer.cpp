@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "link/CSockException.h"
+#include "link/CTcpClient.h"
 #include "link/CommandFormatter.h"
+#include "link/LinkLimits.h"
 #include "media/CMediaException.h"
 #include "util/FileTester.h"
 #include "util/JsonInput.h"
@@ -64,8 +67,9 @@ std::string memberText(const Json::Value& value, const std::string& key, const s
 
 }  // namespace
 
-WifiTransfer::WifiTransfer(int* cancelFlag) : cancelFlag(cancelFlag) {
-    client.setCancelFlag(cancelFlag);
+WifiTransfer::WifiTransfer(int* cancelFlag)
+    : client(std::make_unique<mycsocks::CTcpClient>()), cancelFlag(cancelFlag) {
+    client->setCancelFlag(cancelFlag);
 }
 
 WifiTransfer::~WifiTransfer() {
@@ -80,8 +84,12 @@ void WifiTransfer::setPort(std::string value) {
     port = std::move(value);
 }
 
+void WifiTransfer::attach(int connectedSocket) {
+    client->adoptSocket(connectedSocket);
+}
+
 void WifiTransfer::setTimeouts(int connectMs, int idleMs) {
-    client.setTimeouts(connectMs, idleMs);
+    client->setTimeouts(connectMs, idleMs);
 }
 
 ServerConnectInfo& WifiTransfer::getServerVersionInfo() {
@@ -94,7 +102,7 @@ bool WifiTransfer::cancelled() const {
 }
 
 void WifiTransfer::cancel() {
-    client.closeclient();
+    client->closeclient();
     log("user cancelled");
     throw media::CCancelException("operation canceled by user..");
 }
@@ -110,7 +118,7 @@ void WifiTransfer::linkFailed(const mycsocks::CSockException& error, bool logged
 void WifiTransfer::init() {
     Logger::log("WifiTransfer", "Tring to connect to host: " + host + ":" + port);
     try {
-        client.connectSock(host, port);
+        client->connectSock(host, port);
     } catch (const mycsocks::CSockException& error) {
         log(error.what());
         throw media::CMediaConnectException(error.what());
@@ -121,7 +129,7 @@ void WifiTransfer::init() {
 
 void WifiTransfer::free() {
     log("free");
-    client.closeclient();
+    client->closeclient();
 }
 
 Members WifiTransfer::sendCommand(Members command) {
@@ -131,7 +139,7 @@ Members WifiTransfer::sendCommand(Members command) {
 
 void WifiTransfer::sendLine(const std::string& line) {
     try {
-        client.sendStr(line);
+        client->sendStr(line);
     } catch (const mycsocks::CSockException& error) {
         linkFailed(error, true);
     }
@@ -145,7 +153,7 @@ Members WifiTransfer::sendCommandStr(const std::string& text) {
 Members WifiTransfer::readCommandReply() {
     std::string line;
     try {
-        line = client.receiveLine();
+        line = client->receiveLine();
     } catch (const mycsocks::CSockException& error) {
         linkFailed(error, true);
     }
@@ -173,7 +181,7 @@ Members WifiTransfer::readCommandReply() {
 bool WifiTransfer::checkResponseOK() {
     std::string line;
     try {
-        line = client.receiveLine();
+        line = client->receiveLine();
     } catch (const mycsocks::CSockException& error) {
         linkFailed(error, false);
     }
@@ -308,7 +316,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
     FileTester tester(location.c_str());
     if (!tester.canOpen()) {
         // The device waits for the announced bytes; nothing else may follow on this connection.
-        client.closeclient();
+        client->closeclient();
         const std::string message = "file could not be opened: " + location;
         log(message);
         throw media::CMediaException(message);
@@ -321,7 +329,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
     // to the device as commands (or the reverse): close the connection instead, before the
     // last bytes, so the device drops the partial file.
     const auto changed = [&] {
-        client.closeclient();
+        client->closeclient();
         const std::string message = "the file changed while it was sent: " + location;
         log(message);
         throw media::CMediaException(message);
@@ -333,11 +341,11 @@ void WifiTransfer::transmitFile(std::string location, long size) {
     if (currentSize() != size) changed();
     // Corked, the 1 KiB chunks leave as full segments and the last one is pushed when the
     // file ends, instead of waiting for the device's delayed acknowledgement.
-    client.setCork(true);
+    client->setCork(true);
     struct Uncork {
         mycsocks::CTcpClient& client;
         ~Uncork() { client.setCork(false); }
-    } uncork{client};
+    } uncork{*client};
     char chunk[mycsocks::kFileChunkBytes];
     long left = size;
     while (left > 0) {
@@ -348,7 +356,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
         if (got < wanted) {
             if (std::ferror(file) != 0) {
                 const int indicator = std::ferror(file);
-                client.closeclient();
+                client->closeclient();
                 throw media::CMediaDisconnectException("ferror(): " + std::to_string(indicator));
             }
             changed();  // the file ended early: it shrank
@@ -356,7 +364,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
         left -= static_cast<long>(got);
         if (left == 0 && currentSize() != size) changed();  // it grew (or shrank and regrew)
         try {
-            client.sendData(chunk, static_cast<unsigned int>(got));
+            client->sendData(chunk, static_cast<unsigned int>(got));
         } catch (const mycsocks::CSockException& error) {
             linkFailed(error, true);
         }

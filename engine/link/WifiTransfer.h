@@ -5,13 +5,18 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
-#include "link/CSockException.h"
-#include "link/CTcpClient.h"
 #include "media/IPipelinedTransfer.h"
 #include "media/IWifiMediaTransfer.h"
 #include "media/ServerConnectInfo.h"
+#include "quillory_export.h"
+
+namespace mycsocks {
+class CSockException;
+class CTcpClient;
+}  // namespace mycsocks
 
 class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
                                      public media::IPipelinedTransfer {
@@ -65,8 +70,9 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
 
     // Uses an already connected stream socket as the connection, without a handshake (for
     // tests and fuzzing). The transfer then owns it.
-    void attach(int connectedSocket) { client.adoptSocket(connectedSocket); }
-    // Time-outs for the next init(), in ms (defaults in link/LinkLimits.h).
+    void attach(int connectedSocket);
+    // Time-outs for the next init(), in ms: connecting, then each send and each reply line
+    // (by default 10 s and 60 s).
     void setTimeouts(int connectMs, int idleMs);
 
   private:
@@ -88,7 +94,7 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
     // the call), otherwise CMediaDisconnectException with the socket's error text.
     [[noreturn]] void linkFailed(const mycsocks::CSockException& error, bool logged);
 
-    mycsocks::CTcpClient client;
+    std::unique_ptr<mycsocks::CTcpClient> client;  // never null
     std::string host;
     std::string port;
     ServerConnectInfo serverInfo;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/MediaFile.h"
+#include "quillory_export.h"
 
 namespace itunesinfo {
 

@@ -14,7 +14,7 @@
 #include "media/MediaDevice.h"
 #include "media/MediaFile.h"
 
-class QUILLORY_EXPORT MediaCache {
+class MediaCache {
   public:
     MediaCache();
     virtual ~MediaCache();
@@ -26,7 +26,7 @@ class QUILLORY_EXPORT MediaCache {
     // Marks mean nothing between syncs, so holding them back costs nothing; never hold a batch
     // across a transfer or around an insert or removal, which must be committed when they
     // execute. A batch that ends without commit() (an exception left the phase) rolls back.
-    class QUILLORY_EXPORT MarkBatch {
+    class MarkBatch {
       public:
         // Begins the transaction; throws media::CDBException when it cannot.
         explicit MarkBatch(MediaCache& cache);

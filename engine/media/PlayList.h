@@ -9,7 +9,7 @@
 
 namespace media {
 
-class QUILLORY_EXPORT PlayList {
+class PlayList {
   public:
     // Deletes any old file at folder + fileStem + ".m3u", creates it and writes the header.
     // fileStem defaults to makeValidDirName(name). Throws media::CMediaException naming the

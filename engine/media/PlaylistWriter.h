@@ -10,7 +10,7 @@
 
 namespace media {
 
-class QUILLORY_EXPORT PlaylistWriter {
+class PlaylistWriter {
   public:
     // Creates one playlist per distinct name, in order, under folder (which ends with "/");
     // this already replaces the previous files of those names. Names that clean to the same

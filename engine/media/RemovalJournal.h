@@ -10,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "quillory_export.h"
-
 namespace media {
 
-class QUILLORY_EXPORT RemovalJournal {
+class RemovalJournal {
   public:
     struct Entry {
         std::string artist;  // raw names, as the cache keys them

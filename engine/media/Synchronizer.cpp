@@ -50,6 +50,8 @@ struct Synchronizer::Run {
     std::vector<MediaFile> unwanted;   // tracks the cache lists and no chosen playlist wants
     std::set<std::string> keptAlbums;  // "artist/album" of the wanted tracks the cache lists
     std::vector<Entry> deleteAgain;    // journalled files no chosen playlist wants
+    // Deletions sent on the working connection that the device has not yet answered after.
+    std::vector<Entry> unconfirmedDeletes;
 };
 
 void Synchronizer::sync(SyncStatusCallback* callback) {
@@ -180,8 +182,9 @@ void Synchronizer::deleteUnwanted(Run& run) {
         fileDeletes.push_back({file.getArtist(), file.getAlbum(), file.getFileName()});
     }
     journal.add(deviceId, fileDeletes);
-    unconfirmedDeletes = run.deleteAgain;
-    unconfirmedDeletes.insert(unconfirmedDeletes.end(), fileDeletes.begin(), fileDeletes.end());
+    run.unconfirmedDeletes = run.deleteAgain;
+    run.unconfirmedDeletes.insert(run.unconfirmedDeletes.end(), fileDeletes.begin(),
+                                  fileDeletes.end());
     for (const Entry& entry : run.deleteAgain) {
         transfer.remove(Utils::makeValidDirName(entry.artist), Utils::makeValidDirName(entry.album),
                         entry.fileName);
@@ -210,7 +213,8 @@ void Synchronizer::deleteUnwanted(Run& run) {
         artDeletes.push_back({album.getArtist(), album.getAlbum(), kArtFileName});
     }
     journal.add(deviceId, artDeletes);
-    unconfirmedDeletes.insert(unconfirmedDeletes.end(), artDeletes.begin(), artDeletes.end());
+    run.unconfirmedDeletes.insert(run.unconfirmedDeletes.end(), artDeletes.begin(),
+                                  artDeletes.end());
     for (const media::MediaAlbum& album : unwantedArt) {
         cache.removeArt(deviceId, album.getArtist(), album.getAlbum());
         transfer.remove(Utils::makeValidDirName(album.getArtist()),
@@ -236,7 +240,7 @@ void Synchronizer::sendPlaylists(Run& run) {
         const std::string name = FilesIO::getFileName(path);
         run.callback->onSyncStatus(progress, name);
         transfer.syncPlaylist(path, name);
-        confirmRemovals(*run.journal, run.deviceId);
+        confirmRemovals(run, run.deviceId);
     }
 }
 
@@ -268,7 +272,7 @@ void Synchronizer::sendTracks(Run& run, bool checkExisting) {
                 transfer.checkAndRefreshExisting(track.getLocation(), track.getArtist(),
                                                  track.getAlbum(), track.getFileName(), true);
             resend = answer == "doesnotexist" || answer == "sizemismatch";
-            confirmRemovals(journal, deviceId);
+            confirmRemovals(run, deviceId);
         }
 
         progress =
@@ -295,7 +299,7 @@ void Synchronizer::sendTracks(Run& run, bool checkExisting) {
                 ++summary.declined;
                 continue;
             }
-            confirmRemovals(journal, deviceId);
+            confirmRemovals(run, deviceId);
             ++summary.sent;
             if (status == MediaFile::STATUS_NEW) {
                 track.setStatus(MediaFile::STATUS_SYNCED);
@@ -354,7 +358,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
         std::deque<Asked> asked;
         const auto readOne = [&] {
             const std::string answer = pipe.readCheckReply();
-            confirmRemovals(journal, deviceId);
+            confirmRemovals(run, deviceId);
             const bool gone = answer == "doesnotexist" || answer == "sizemismatch";
             if (asked.front().track < count) {
                 missing[asked.front().track] = gone ? 1 : 0;
@@ -414,7 +418,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
     const auto settle = [&] {
         if (!inFlight) return;
         const bool stored = pipe.readReply();
-        confirmRemovals(journal, deviceId);
+        confirmRemovals(run, deviceId);
         const Sending done = *inFlight;
         inFlight.reset();
         if (done.art) {
@@ -438,7 +442,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
                            Utils::makeValidDirName(item.entry.album), item.entry.fileName);
         settle();
         const bool accepted = pipe.readReply();
-        confirmRemovals(journal, deviceId);
+        confirmRemovals(run, deviceId);
         if (!accepted) {
             decline(item.entry.artist + "/" + item.entry.album + "/" + item.entry.fileName);
             if (!item.art) ++summary.declined;
@@ -487,11 +491,11 @@ void Synchronizer::decline(const std::string& file) {
     declinedFiles.push_back(file);
 }
 
-void Synchronizer::confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId) {
+void Synchronizer::confirmRemovals(Run& run, const std::string& deviceId) {
     // The device answered a command sent after the deletions, so it has read them all.
-    if (unconfirmedDeletes.empty()) return;
-    journal.remove(deviceId, unconfirmedDeletes);
-    unconfirmedDeletes.clear();
+    if (run.unconfirmedDeletes.empty()) return;
+    run.journal->remove(deviceId, run.unconfirmedDeletes);
+    run.unconfirmedDeletes.clear();
 }
 
 void Synchronizer::syncArt(Run& run, const ITunesMediaFile& track, const std::string& artistDir,
@@ -518,7 +522,7 @@ void Synchronizer::syncArt(Run& run, const ITunesMediaFile& track, const std::st
         sentArts.emplace(std::move(key), 1);
         return;
     }
-    confirmRemovals(journal, deviceId);
+    confirmRemovals(run, deviceId);
     if (!known) {
         cache.insertArt(deviceId, track.getArtist(), track.getAlbum());
         journal.remove(deviceId, {sending});

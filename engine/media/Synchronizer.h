@@ -3,6 +3,7 @@
 // and reports progress.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,10 +13,7 @@
 #include "media/IWifiMediaTransfer.h"
 #include "media/ServerConnectInfo.h"
 #include "media/SyncStatusCallback.h"
-
-#include "media/RemovalJournal.h"
-
-class MediaCache;
+#include "quillory_export.h"
 
 class QUILLORY_EXPORT Synchronizer {
   public:
@@ -98,7 +96,7 @@ class QUILLORY_EXPORT Synchronizer {
                  const std::string& albumDir);
 
     // Forgets the journal's deletions once the device has answered after them.
-    void confirmRemovals(media::RemovalJournal& journal, const std::string& deviceId);
+    void confirmRemovals(Run& run, const std::string& deviceId);
     void decline(const std::string& file);
 
     media::IWifiMediaTransfer& transfer;
@@ -110,8 +108,6 @@ class QUILLORY_EXPORT Synchronizer {
     ServerConnectInfo* deviceInfo = nullptr;
     std::map<std::string, int> sentArts;
     int progress = 0;
-    // Deletions sent on the working connection that the device has not yet answered after.
-    std::vector<media::RemovalJournal::Entry> unconfirmedDeletes;
     std::vector<std::string> declinedFiles;
     Summary summary;
     Options options;

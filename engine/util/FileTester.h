@@ -3,9 +3,7 @@
 
 #include <cstdio>
 
-#include "quillory_export.h"
-
-class QUILLORY_EXPORT FileTester {
+class FileTester {
 public:
     // Keeps the pointer, not a copy: the caller keeps the path alive while the tester lives.
     explicit FileTester(const char* path);

@@ -48,9 +48,4 @@ std::string FilesIO::digest(const std::string& path) {
     return hexadecimal(XXH3_64bits_digest(state.get()));
 }
 
-std::string FilesIO::digestOf(const void* bytes, std::size_t length) {
-    if (length == 0) return {};
-    return hexadecimal(XXH3_64bits(bytes, length));
-}
-
 }  // namespace fileutils

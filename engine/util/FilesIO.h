@@ -1,14 +1,11 @@
 // File-name and existence probes used by the sync driver.
 #pragma once
 
-#include <cstddef>
 #include <string>
-
-#include "quillory_export.h"
 
 namespace fileutils {
 
-class QUILLORY_EXPORT FilesIO {
+class FilesIO {
   public:
     // The text after the last "/": the whole path when it has none, "" when it ends in "/".
     static std::string getFileName(const std::string& path);
@@ -20,11 +17,9 @@ class QUILLORY_EXPORT FilesIO {
     // Same as fileExist.
     static bool isValidAccessibleFile(const std::string& path);
 
-    // A digest of the file's bytes (64-bit XXH3 as 16 hexadecimal digits), stable across runs
-    // and machines; empty when the file cannot be read. Never throws; any thread.
+    // A digest of the file's bytes, the one Utils::digestOf gives for them in memory; empty
+    // when the file cannot be read. Never throws; any thread.
     static std::string digest(const std::string& path);
-    // The same digest of bytes in memory; empty for no bytes.
-    static std::string digestOf(const void* bytes, std::size_t length);
 };
 
 }  // namespace fileutils

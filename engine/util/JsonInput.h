@@ -8,9 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "quillory_export.h"
-
-class QUILLORY_EXPORT JsonInput {
+class JsonInput {
   public:
     // Deeper than any message of the protocol, far below the reader's own stack limit.
     static constexpr unsigned kMaxDepth = 32;

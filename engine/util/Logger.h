@@ -3,9 +3,7 @@
 
 #include <string>
 
-#include "quillory_export.h"
-
-class QUILLORY_EXPORT Logger {
+class Logger {
 public:
     // Writes "tag : message\n" to standard error and the same text to syslog at LOG_ERR.
     // Keeps no state; safe from any thread.

@@ -2,11 +2,13 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 const char Utils::invalids[14] = {'|', '\\', '?', '*', '<', '"',  ':',
@@ -81,6 +83,14 @@ long Utils::getFileSize(const std::string& path) {
 
 std::string Utils::sizeToString(long size) {
     return std::to_string(size);
+}
+
+std::string Utils::digestOf(const void* bytes, std::size_t length) {
+    if (length == 0) return {};
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx",
+                  static_cast<unsigned long long>(XXH3_64bits(bytes, length)));
+    return text;
 }
 
 bool Utils::mapHasKey(const std::map<std::string, std::string>* map, const std::string& key) {

@@ -1,6 +1,7 @@
 // Stateless text, size and version helpers shared by the whole engine.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,11 @@ class QUILLORY_EXPORT Utils {
 
     // Plain decimal, with a minus sign for negative values.
     static std::string sizeToString(long size);
+
+    // A digest of the bytes (64-bit XXH3 as 16 lowercase hexadecimal digits), stable across
+    // runs and machines and the one the engine takes of files; empty for no bytes. Never
+    // throws; any thread.
+    static std::string digestOf(const void* bytes, std::size_t length);
 
     static bool mapHasKey(const std::map<std::string, std::string>* map, const std::string& key);
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "link/LinkLimits.h"
 #include "media/CMediaException.h"
 #include "support/DeviceFixture.h"
 #include "support/ScriptedPeer.h"

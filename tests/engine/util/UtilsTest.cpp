@@ -84,6 +84,24 @@ TEST(UtilsTest, SizesAndMaps) {
     EXPECT_FALSE(Utils::mapHasKey(&map, "DeviceId"));
 }
 
+TEST(UtilsTest, DigestOfBytesIsTheDigestOfTheFileHoldingThem) {
+    testsupport::TempDir dir;
+    // The published XXH3 value: the digest is the same on every machine and in every release.
+    EXPECT_EQ(Utils::digestOf("abc", 3), "78af5f94892f3950");
+    EXPECT_EQ(Utils::digestOf("", 0), "");
+    const std::string cases[] = {
+        "abc",
+        std::string("\0\xff\n", 3),
+        std::string(200'000, 'x'),  // more than one read of the file
+    };
+    for (const std::string& bytes : cases) {
+        const std::string digest = Utils::digestOf(bytes.data(), bytes.size());
+        EXPECT_EQ(digest.size(), 16u);
+        EXPECT_EQ(fileutils::FilesIO::digest(dir.write("bytes", bytes)), digest) << bytes.size();
+    }
+    EXPECT_EQ(fileutils::FilesIO::digest(dir.file("missing")), "");
+}
+
 TEST(FilesIOTest, GetFileName) {
     EXPECT_EQ(fileutils::FilesIO::getFileName("/tmp/quillory/Mix.m3u"), "Mix.m3u");
     EXPECT_EQ(fileutils::FilesIO::getFileName("Mix.m3u"), "Mix.m3u");
