@@ -24,8 +24,10 @@ TEST(FeedbackReporterTest, NoticesAnAbnormalEndAndWritesMail) {
     third.cleanExit();
     const QString mail = FeedbackReporter::mailtoFor(QStringLiteral("It works & I like it"));
     EXPECT_TRUE(mail.startsWith(QStringLiteral("mailto:"))) << mail.toStdString();
-    EXPECT_TRUE(mail.contains(QStringLiteral("QuilloryMac%20" QUILLORY_VERSION_TEXT))) << mail.toStdString();
-    EXPECT_TRUE(mail.contains(QStringLiteral("It%20works%20%26%20I%20like%20it"))) << mail.toStdString();
+    EXPECT_TRUE(mail.contains(QStringLiteral("QuilloryMac%20" QUILLORY_VERSION_TEXT)))
+        << mail.toStdString();
+    EXPECT_TRUE(mail.contains(QStringLiteral("It%20works%20%26%20I%20like%20it")))
+        << mail.toStdString();
 }
 
 }  // namespace
