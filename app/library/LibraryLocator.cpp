@@ -9,7 +9,7 @@
 
 namespace {
 
-// $XDG_DATA_HOME or $XDG_CONFIG_HOME, with the defaults of the base directory specification.
+// $XDG_DATA_HOME or $XDG_CONFIG_HOME, with the freedesktop.org defaults when unset or relative.
 QString xdgFolder(const char* variable, const QString& fallback) {
     const QString value = qEnvironmentVariable(variable);
     return QDir::isAbsolutePath(value) ? value : QDir::homePath() + fallback;
