@@ -11,6 +11,7 @@
 namespace {
 
 constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
+constexpr std::chrono::milliseconds kLookEvery{100};
 
 // Milliseconds from now until `until` for poll(), rounded up so that a wait never ends early.
 int pollTimeout(ClientConnection::Clock::time_point now,
@@ -56,16 +57,28 @@ ClientConnection::Read ClientConnection::fill(Clock::time_point deadline) {
     }
     char chunk[kChunkBytes];
     for (;;) {
-        const Read ready = wait(POLLIN, deadline);
-        if (ready != Read::Ok) return ready;
+        // With a raised low-water mark the kernel keeps quiet about fewer bytes than the mark:
+        // look now and then anyway, so that a slow client's bytes are taken as they come and
+        // count as activity.
+        const Clock::time_point until =
+            wakeBytes > 1 ? std::min(deadline, Clock::now() + kLookEvery) : deadline;
+        const Read ready = wait(POLLIN, until);
+        const bool look = wakeBytes > 1 && (ready == Read::TimedOut || ready == Read::Superseded);
+        if (ready != Read::Ok && !look) return ready;
         const ssize_t got = ::recv(fd.get(), chunk, sizeof chunk, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && look) {
+            if (ready == Read::Superseded || Clock::now() >= deadline) return ready;
+            continue;
+        }
         if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         if (got < 0) return Read::Failed;
         if (got == 0) return Read::Closed;
-        // Acknowledge at once: the client waits for our reply after its last bytes, and a
-        // delayed acknowledgement would hold its final segment back.
-        const int on = 1;
-        setsockopt(fd.get(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        if (wakeBytes == 1) {
+            // Acknowledge a command at once: the client waits for our reply after its last
+            // bytes, and a delayed acknowledgement would hold its final segment back.
+            const int on = 1;
+            setsockopt(fd.get(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        }
         lastActivity = Clock::now();
         if (buffer.empty()) unreadSince = lastActivity;
         buffer.append(chunk, static_cast<std::size_t>(got));
@@ -78,6 +91,7 @@ ClientConnection::Read ClientConnection::readLine(std::string& line, std::size_t
     // the previous command is not the client's.
     if (start < buffer.size()) unreadSince = Clock::now();
     std::size_t scanned = start;
+    wakeAfter(1);
     for (;;) {
         const std::size_t end = buffer.find('\n', scanned);
         if (end != std::string::npos && end - start < maxBytes) {
@@ -114,6 +128,9 @@ ClientConnection::Read ClientConnection::readBytes(
                         static_cast<double>(received) / static_cast<double>(limits.minFileRate)));
                 deadline = std::min(deadline, began + (earned - waited));
             }
+            // File bytes stream in a packet at a time; waking for each would cost more than
+            // the link on a slow machine.
+            wakeAfter(static_cast<std::size_t>(std::min<uint64_t>(count, kChunkBytes)));
             const Read result = fill(deadline);
             waited += Clock::now() - began;
             if (result != Read::Ok) return result;
@@ -126,6 +143,12 @@ ClientConnection::Read ClientConnection::readBytes(
         received += take;
     }
     return Read::Ok;
+}
+
+void ClientConnection::wakeAfter(std::size_t bytes) {
+    if (bytes == wakeBytes) return;
+    const int mark = static_cast<int>(bytes);
+    if (setsockopt(fd.get(), SOL_SOCKET, SO_RCVLOWAT, &mark, sizeof mark) == 0) wakeBytes = bytes;
 }
 
 bool ClientConnection::sendLine(const std::string& line) {

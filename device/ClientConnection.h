@@ -60,6 +60,8 @@ class ClientConnection {
     Read wait(short events, Clock::time_point deadline);
     // Refills the buffer; Ok when at least one byte arrived.
     Read fill(Clock::time_point deadline);
+    // Asks the kernel to wake the server only once this many bytes are waiting (at least 1).
+    void wakeAfter(std::size_t bytes);
 
     UniqueFd fd;
     Limits limits;
@@ -67,6 +69,7 @@ class ClientConnection {
     int rivalFd;
     std::string buffer;
     std::size_t start = 0;
+    std::size_t wakeBytes = 1;  // the socket's receive low-water mark
     Clock::time_point lastActivity;  // the last byte received or sent
     Clock::time_point unreadSince;   // when the oldest unread byte in buffer arrived
 };

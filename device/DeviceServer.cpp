@@ -329,10 +329,11 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     }
     if (wanted < size || faults.closeBeforeSecondReply()) return Next::Close;
     if (!pending.commit()) return refuse(client, pending.failure()) ? Next::Continue : Next::Close;
+    // The client waits for this answer before its next file: answer first, log after.
+    const bool answered = !faults.closeAfterStoring() && reply(client, ok);
     std::cerr << "quillory-device: " << name << " " << target.relative() << " (" << size
               << " bytes)\n";
-    if (faults.closeAfterStoring()) return Next::Close;
-    return reply(client, ok) ? Next::Continue : Next::Close;
+    return answered ? Next::Continue : Next::Close;
 }
 
 DeviceServer::Next DeviceServer::checkExisting(ClientConnection& client, const Command& command) {

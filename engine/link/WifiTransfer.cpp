@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "link/CSockException.h"
 #include "link/CTcpClient.h"
@@ -313,6 +314,10 @@ void WifiTransfer::done() {
 
 void WifiTransfer::transmitFile(std::string location, long size) {
     log("transferring file: " + location);
+    // Read ahead in large blocks: the 1 KiB chunks then cost one system call each, the send.
+    // The buffer is ours because the C library ignores a size given without one, and it is
+    // made before the file so that it outlives it.
+    std::vector<char> readAhead(std::size_t{64} * 1024);
     FileTester tester(location.c_str());
     if (!tester.canOpen()) {
         // The device waits for the announced bytes; nothing else may follow on this connection.
@@ -322,8 +327,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
         throw media::CMediaException(message);
     }
     FILE* file = tester.getFilePointer();
-    // Read ahead in large blocks: the 1 KiB chunks then cost one system call each, the send.
-    std::setvbuf(file, nullptr, _IOFBF, std::size_t{64} * 1024);
+    std::setvbuf(file, readAhead.data(), _IOFBF, readAhead.size());
     // The device reads exactly the announced count of bytes and then the next command. A file
     // that changed size meanwhile can only be sent short or long, which would feed file bytes
     // to the device as commands (or the reverse): close the connection instead, before the
