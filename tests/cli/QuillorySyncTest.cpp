@@ -122,6 +122,63 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
                     .find("Synchronizer : Finished syncing..") != std::string::npos);
 }
 
+// Standard error is for the program's own messages: the log of the library, the environment
+// and the engine goes to the log file, or to standard error only when asked for.
+TEST_F(QuillorySyncTest, StandardErrorCarriesOnlyTheProgramsOwnMessages) {
+    DeviceFixture device;
+    const QString xml = kSample + QStringLiteral("/Library.xml");
+    // A fresh home: the working folder and its cache are made in this run, which is logged.
+    const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("-l"), xml});
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listing.err.toStdString(), "");
+    const Run sync = run(syncTo(device, xml));
+    ASSERT_EQ(sync.status, 0) << sync.err.toStdString();
+    EXPECT_EQ(sync.err.toStdString(), "");
+    const std::string log = readFile(home.file("quillory/quillory-sync.log"));
+    EXPECT_NE(log.find("quillory.environment: Path in bundle:"), std::string::npos) << log;
+    EXPECT_NE(log.find("Synchronizer : Finished syncing.."), std::string::npos) << log;
+
+    const std::size_t logged = log.size();
+    const Run verbose = run(syncTo(device, xml) << QStringLiteral("--verbose"));
+    ASSERT_EQ(verbose.status, 0) << verbose.err.toStdString();
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("Synchronizer : Finished syncing..")))
+        << verbose.err.toStdString();
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("quillory.library: Playlists -")))
+        << verbose.err.toStdString();
+    EXPECT_EQ(readFile(home.file("quillory/quillory-sync.log")).size(), logged);
+}
+
+TEST_F(QuillorySyncTest, QuietPrintsNothingButSyncs) {
+    DeviceFixture device;
+    TempDir library;
+    library.write("music/one.mp3", "one");
+    library.write("lists/Mix.m3u", "../music/one.mp3\n");
+    const QStringList arguments =
+        syncTo(device, QString::fromStdString(library.file("lists"))) << QStringLiteral("-q");
+    const Run quiet = run(arguments);
+    EXPECT_EQ(quiet.status, 0) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.out.toStdString(), "");
+    EXPECT_EQ(quiet.err.toStdString(), "");
+    EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
+}
+
+TEST_F(QuillorySyncTest, ConnectionFailureSaysWhatToCheck) {
+    std::string closedPort;
+    {
+        DeviceFixture gone;
+        closedPort = gone.port();
+    }
+    const Run refused =
+        run({QStringLiteral("-l"), kSample + QStringLiteral("/Library.xml"), QStringLiteral("-a"),
+             QStringLiteral("-q"), QStringLiteral("-d"),
+             QStringLiteral("127.0.0.1:") + QString::fromStdString(closedPort)});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_EQ(refused.out.toStdString(), "");
+    EXPECT_EQ(refused.err.toStdString(),
+              "quillory-sync: error_connect: Connection refused \u2014 is the device app running "
+              "and on the same network?\n");
+}
+
 TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
     DeviceOptions slow;
     slow.fault.parse("slow:syncmedia:2000000");
