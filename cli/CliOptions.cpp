@@ -26,6 +26,7 @@ QString CliOptions::help() {
         "  --list-playlists     print the library's playlists and exit\n"
         "  --discover           list device apps announcing themselves on this network\n"
         "  --seconds N          how long --discover listens (default 3)\n"
+        "  -n, --dry-run        print what a sync would send and delete, and change nothing\n"
         "  --no-pipelining      one command at a time and every album's art in every sync,\n"
         "                       for a device app that cannot take commands sent ahead\n"
         "  --verbose            show the engine's log instead of writing it to\n"
@@ -110,6 +111,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
             discovering = true;
         } else if (argument == QLatin1String("--verbose")) {
             options.verbose = true;
+        } else if (argument == QLatin1String("--dry-run") || argument == QLatin1String("-n")) {
+            options.dryRun = true;
         } else if (argument == QLatin1String("--no-pipelining")) {
             options.pipelining = false;
         } else {

@@ -18,6 +18,7 @@ struct CliOptions {
     double discoverSeconds = 3.0;
     bool verbose = false;
     bool pipelining = true;  // fast sync unless --no-pipelining
+    bool dryRun = false;     // find what the sync would do, change nothing
 
     // Parses the arguments (without the program name); nothing, with error set, when they do
     // not make sense.
