@@ -7,8 +7,9 @@ namespace {
 // The options that take a value, in both spellings.
 bool takesValue(const QString& option) {
     static const QStringList withValue{
-        QStringLiteral("--device"),  QStringLiteral("-d"),        QStringLiteral("--playlist"),
-        QStringLiteral("-p"),        QStringLiteral("--library"), QStringLiteral("-l"),
+        QStringLiteral("--device"),       QStringLiteral("-d"),
+        QStringLiteral("--playlist"),     QStringLiteral("-p"),
+        QStringLiteral("--library"),      QStringLiteral("-l"),
         QStringLiteral("--music-folder"), QStringLiteral("--seconds")};
     return withValue.contains(option);
 }
@@ -189,6 +190,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& given, QString& e
             options.verbose = true;
         } else if (is("--quiet", "-q")) {
             options.quiet = true;
+        } else if (is("--dry-run", "-n")) {
+            options.dryRun = true;
         } else if (is("--no-pipelining")) {
             options.pipelining = false;
         } else {

@@ -19,6 +19,7 @@ struct CliOptions {
     bool verbose = false;
     bool quiet = false;      // errors only: no progress, no summary
     bool pipelining = true;  // fast sync unless --no-pipelining
+    bool dryRun = false;     // find what the sync would do, change nothing
 
     // Parses the arguments (without the program name); nothing, with error set, when they do
     // not make sense. Takes the usual forms of a Linux command line: short options, bundled

@@ -14,7 +14,8 @@ namespace {
 void toStandardError(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     // One write per message, so that lines from the sync thread and the main thread do not
     // interleave.
-    const QByteArray line = (qFormatLogMessage(type, context, message) + QLatin1Char('\n')).toUtf8();
+    const QByteArray line =
+        (qFormatLogMessage(type, context, message) + QLatin1Char('\n')).toUtf8();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
 }
 

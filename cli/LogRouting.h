@@ -7,7 +7,7 @@
 #include <cstdio>
 
 class LogRouting {
-public:
+  public:
     // Installs a Qt message handler that writes each message, in Qt's message pattern, to
     // standard error in one write; then, when logFile is not empty, points standard error
     // itself at logFile (appended, its folder made when missing). Returns the stream for the

@@ -6,7 +6,7 @@
 #include <QString>
 
 class SyncFailure {
-public:
+  public:
     // "KIND: MESSAGE — EXPLANATION", e.g. "error_connect: Connection refused — is the device
     // app running and on the same network?"; without the ": MESSAGE" when the message is
     // empty. An unknown kind is explained as "error". Pure; safe from any thread.

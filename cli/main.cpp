@@ -64,6 +64,22 @@ int discover(double seconds, FILE* errors) {
     return seen.isEmpty() ? 1 : 0;
 }
 
+void reportDryRun(const SyncResult& result, qsizetype playlists) {
+    say(stdout, QStringLiteral("Dry run: nothing was changed on the device or in the cache."));
+    say(stdout, QStringLiteral("A sync would delete %1 files from the device:")
+                    .arg(result.wouldDelete.size()));
+    for (const QString& file : result.wouldDelete) say(stdout, QStringLiteral("  ") + file);
+    say(stdout, QStringLiteral("A sync would send %1 files:").arg(result.wouldSend.size()));
+    for (const QString& file : result.wouldSend) say(stdout, QStringLiteral("  ") + file);
+    say(stdout,
+        QStringLiteral("A sync would also replace the device's playlists with the %1 chosen ones, "
+                       "leave %2 tracks that are already there and skip %3 that "
+                       "cannot be read.")
+            .arg(playlists)
+            .arg(result.summary.present)
+            .arg(result.summary.skipped));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,9 +103,9 @@ int main(int argc, char** argv) {
     }
     if (!options->verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("quillory.*.debug=false"));
-    FILE* errors = LogRouting::route(
-        options->verbose ? QString()
-                         : Environment::defaultWorkingDir() + QStringLiteral("/quillory-sync.log"));
+    FILE* errors = LogRouting::route(options->verbose ? QString()
+                                                      : Environment::defaultWorkingDir() +
+                                                            QStringLiteral("/quillory-sync.log"));
 
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillory"));
@@ -175,6 +191,7 @@ int main(int argc, char** argv) {
     TerminalProgress progress(stdout);
     SyncInvoker invoker;
     if (!options->pipelining) invoker.setFastSync(false);
+    invoker.setDryRun(options->dryRun);
     const ObserverRegistration updates(QStringLiteral("update"), [&](const Notification& update) {
         if (options->quiet) return;
         progress.report(update.userInfo.value(QStringLiteral("percent")).toInt(),
@@ -192,6 +209,10 @@ int main(int argc, char** argv) {
         say(errors, QStringLiteral("quillory-sync: ") +
                         SyncFailure::describe(result.type(), result.message()));
         return SyncFailure::exitStatus(result.type());
+    }
+    if (options->dryRun) {
+        reportDryRun(result, chosen.size());
+        return 0;
     }
     if (options->quiet) return 0;
     say(stdout, QStringLiteral("Summary: ") + result.summaryLine());

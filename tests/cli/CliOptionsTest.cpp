@@ -149,10 +149,28 @@ TEST(CliOptionsTest, SplitsTheDeviceAddress) {
 
 TEST(CliOptionsTest, HelpNamesEveryOptionTheParserTakes) {
     const QString help = CliOptions::help();
-    for (const char* option :
-         {"--device", "--playlist", "--all", "--library", "--music-folder", "--list-playlists",
-          "--discover", "--seconds", "--no-pipelining", "--verbose", "--quiet", "--help",
-          "--version", "-d", "-p", "-a", "-l", "-v", "-q", "-h"}) {
+    for (const char* option : {"--device",
+                               "--playlist",
+                               "--all",
+                               "--library",
+                               "--music-folder",
+                               "--list-playlists",
+                               "--discover",
+                               "--seconds",
+                               "--no-pipelining",
+                               "--verbose",
+                               "--quiet",
+                               "--help",
+                               "--version",
+                               "--dry-run",
+                               "-d",
+                               "-p",
+                               "-a",
+                               "-n",
+                               "-l",
+                               "-v",
+                               "-q",
+                               "-h"}) {
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
         // Each one is read, not refused as unknown.
         QString error;

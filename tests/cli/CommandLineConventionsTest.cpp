@@ -88,7 +88,8 @@ QSet<QString> pageOptions(const QString& roff) {
             tagFollows = true;
         } else if (tagFollows) {
             tagFollows = false;
-            for (const char* font : {"\\fB", "\\fI", "\\fR", "\\fP"}) line.remove(QLatin1String(font));
+            for (const char* font : {"\\fB", "\\fI", "\\fR", "\\fP"})
+                line.remove(QLatin1String(font));
             options.unite(leadingOptions(line.replace(QLatin1String("\\-"), QLatin1String("-"))));
         }
     }
@@ -135,8 +136,8 @@ TEST(CommandLineConventionsTest, ManualPagesFormatWithoutWarnings) {
     environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
     for (const QString& page : QDir(kSource + QStringLiteral("/doc/man")).entryList({"*.1"})) {
         const QString path = kSource + QStringLiteral("/doc/man/") + page;
-        const Ran ran = run(man, {QStringLiteral("--warnings"), QStringLiteral("-l"), path},
-                            environment);
+        const Ran ran =
+            run(man, {QStringLiteral("--warnings"), QStringLiteral("-l"), path}, environment);
         EXPECT_EQ(ran.status, 0) << page.toStdString();
         EXPECT_EQ(ran.err.toStdString(), "") << page.toStdString();
         EXPECT_TRUE(ran.out.contains(QStringLiteral("SYNOPSIS"))) << page.toStdString();
@@ -167,12 +168,12 @@ class CompletionTest : public testing::Test {
             "COMP_LINE=\"$*\"; COMP_POINT=${#COMP_LINE}\n"
             "\"$function\" \"$1\" \"${COMP_WORDS[COMP_CWORD]}\" \"${COMP_WORDS[COMP_CWORD - 1]}\"\n"
             "for word in \"${COMPREPLY[@]}\"; do eval \"printf '%s\\n' $word\"; done\n");
-        const Ran ran = run(QStringLiteral("bash"),
-                            QStringList{QStringLiteral("--norc"), QStringLiteral("--noprofile"),
-                                        QStringLiteral("-c"), driver, QStringLiteral("bash"),
-                                        script} +
-                                words,
-                            environment());
+        const Ran ran =
+            run(QStringLiteral("bash"),
+                QStringList{QStringLiteral("--norc"), QStringLiteral("--noprofile"),
+                            QStringLiteral("-c"), driver, QStringLiteral("bash"), script} +
+                    words,
+                environment());
         EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
         EXPECT_EQ(ran.err.toStdString(), "");
         const QStringList lines = ran.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -181,12 +182,12 @@ class CompletionTest : public testing::Test {
 
     // The same from zsh, with the completion functions of folder (tests/support/zsh-complete).
     QSet<QString> zshOffers(const QString& folder, const QStringList& words) {
-        const Ran ran = run(QStringLiteral("zsh"),
-                            QStringList{QStringLiteral("-f"),
-                                        kSource + QStringLiteral("/tests/support/zsh-complete"),
-                                        folder} +
-                                words,
-                            environment());
+        const Ran ran =
+            run(QStringLiteral("zsh"),
+                QStringList{QStringLiteral("-f"),
+                            kSource + QStringLiteral("/tests/support/zsh-complete"), folder} +
+                    words,
+                environment());
         EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
         const QStringList lines = ran.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return QSet<QString>(lines.begin(), lines.end());

@@ -39,9 +39,9 @@ TEST(SyncFailureTest, DescribesKindMessageAndExplanation) {
                                     QStringLiteral("Connection refused")),
               QStringLiteral("error_connect: Connection refused \u2014 is the device app running "
                              "and on the same network?"));
-    EXPECT_EQ(SyncFailure::describe(QStringLiteral("error_db"), QString()),
-              QStringLiteral("error_db \u2014 ") +
-                  SyncFailure::explanation(QStringLiteral("error_db")));
+    EXPECT_EQ(
+        SyncFailure::describe(QStringLiteral("error_db"), QString()),
+        QStringLiteral("error_db \u2014 ") + SyncFailure::explanation(QStringLiteral("error_db")));
 }
 
 }  // namespace
