@@ -1,40 +1,110 @@
 #include "CliOptions.h"
 
+#include "BuildConfig.h"
+
+namespace {
+
+// The options that take a value, in both spellings.
+bool takesValue(const QString& option) {
+    static const QStringList withValue{
+        QStringLiteral("--device"),       QStringLiteral("-d"),
+        QStringLiteral("--playlist"),     QStringLiteral("-p"),
+        QStringLiteral("--library"),      QStringLiteral("-l"),
+        QStringLiteral("--music-folder"), QStringLiteral("--seconds")};
+    return withValue.contains(option);
+}
+
+// The arguments with each option and each value apart: "--library=PATH" becomes "--library",
+// "PATH"; "-aqpMix" becomes "-a", "-q", "-p", "Mix". A value is never split, so a playlist
+// named "-x" or "--all" stays one.
+QStringList separated(const QStringList& arguments) {
+    QStringList out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const auto valueFollows = [&](const QString& option) {
+            if (takesValue(option) && i + 1 < arguments.size()) out << arguments[++i];
+        };
+        if (argument.startsWith(QLatin1String("--"))) {
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            if (equals > 0 && takesValue(argument.left(equals))) {
+                out << argument.left(equals) << argument.mid(equals + 1);
+            } else {
+                out << argument;
+                valueFollows(argument);
+            }
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 2) {
+            for (qsizetype at = 1; at < argument.size(); ++at) {
+                const QString option = QLatin1Char('-') + argument[at];
+                out << option;
+                if (!takesValue(option)) continue;
+                const QString rest = argument.mid(at + 1);
+                if (rest.isEmpty()) {
+                    valueFollows(option);
+                } else {
+                    out << rest;
+                }
+                break;
+            }
+        } else {
+            out << argument;
+            valueFollows(argument);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 QString CliOptions::help() {
     return QStringLiteral(
-        "Usage: quillory-sync --device HOST:PORT (--playlist NAME ... | --all) [options]\n"
-        "       quillory-sync --list-playlists [--library PATH] [--music-folder PATH]\n"
+        "Usage: quillory-sync -d HOST:PORT (-p NAME ... | -a) [options]\n"
+        "       quillory-sync --list-playlists [-l PATH] [--music-folder PATH]\n"
         "       quillory-sync --discover [--seconds N]\n"
+        "       quillory-sync -h | --version\n"
         "\n"
-        "Syncs playlists of your music library to a phone running the Quillory device app (or\n"
-        "to quillory-device), as the desktop program does: tracks the phone already holds are\n"
-        "not sent again, tracks no chosen playlist wants are deleted from it.\n"
+        "Syncs playlists of your music library to a phone running the Quillory device\n"
+        "app (or to quillory-device), as the desktop program does: tracks the phone\n"
+        "already holds are not sent again, tracks no chosen playlist wants are deleted\n"
+        "from it.\n"
         "\n"
-        "  --device HOST:PORT   the device app's address and port ([IPv6]:PORT for IPv6)\n"
-        "  --playlist NAME      a playlist to keep on the device; repeat for more\n"
-        "  --all                every playlist of the library\n"
-        "  --library PATH       the music library: an exported iTunes Library.xml, Rhythmbox's\n"
-        "                       folder (or its rhythmdb.xml), Strawberry's strawberry.db,\n"
-        "                       Clementine's clementine.db, or a folder of M3U, M3U8, XSPF, PLS\n"
-        "                       or Audacious playlists (default: QUILLORY_LIBRARY, the desktop\n"
-        "                       program's choice, then the first of the usual places with\n"
-        "                       playlists: ~/Music/Library.xml, Rhythmbox, Strawberry,\n"
-        "                       Clementine, ~/Music/Playlists, MPD's and Audacious's playlists)\n"
-        "  --music-folder PATH  where the tracks of a Library.xml exported on another computer\n"
-        "                       are now (default: the desktop program's choice, else the folder\n"
-        "                       that holds the library file)\n"
-        "  --list-playlists     print the library's playlists and exit\n"
-        "  --discover           list device apps announcing themselves on this network\n"
-        "  --seconds N          how long --discover listens (default 3)\n"
-        "  --no-pipelining      one command at a time and every album's art in every sync,\n"
-        "                       for a device app that cannot take commands sent ahead\n"
-        "  --verbose            show the engine's log instead of writing it to\n"
+        "  -d, --device HOST:PORT\n"
+        "                       the device app's address and port ([IPv6]:PORT for IPv6)\n"
+        "  -p, --playlist NAME  a playlist to keep on the device; repeat for more\n"
+        "  -a, --all            every playlist of the library\n"
+        "  -n, --dry-run        print what a sync would send and delete, and change\n"
+        "                       nothing\n"
+        "  -l, --library PATH   the music library: an exported iTunes Library.xml,\n"
+        "                       Rhythmbox's folder (or its rhythmdb.xml), Strawberry's\n"
+        "                       strawberry.db, Clementine's clementine.db, or a folder of\n"
+        "                       M3U, M3U8, XSPF, PLS or Audacious playlists (default:\n"
+        "                       QUILLORY_LIBRARY, the desktop program's choice, then the\n"
+        "                       first of the usual places with playlists:\n"
+        "                       ~/Music/Library.xml, Rhythmbox, Strawberry, Clementine,\n"
+        "                       ~/Music/Playlists, MPD's and Audacious's playlists)\n"
+        "      --music-folder PATH\n"
+        "                       where the tracks of a Library.xml exported on another\n"
+        "                       computer are now (default: the desktop program's choice,\n"
+        "                       else the folder that holds the library file)\n"
+        "      --list-playlists print the library's playlists and exit\n"
+        "      --discover       list device apps announcing themselves on this network\n"
+        "      --seconds N      how long --discover listens (default 3)\n"
+        "      --no-pipelining  one command at a time and every album's art in every\n"
+        "                       sync, for a device app that cannot take commands sent\n"
+        "                       ahead\n"
+        "  -q, --quiet          print nothing but errors: no progress, no summary\n"
+        "  -v, --verbose        show the log on standard error instead of writing it to\n"
         "                       ~/quillory/quillory-sync.log\n"
-        "  --help               show this text\n"
+        "  -h, --help           show this text and exit\n"
+        "      --version        show the version and exit\n"
         "\n"
-        "Ctrl-C cancels a running sync at the next file chunk; the next sync sends what is\n"
-        "missing. Exit status: 0 success, 2 bad arguments, 3 error_connect, 4 error_disconnect,\n"
-        "5 error_refused, 6 error_communication, 7 error_db, 8 error, 130 error_cancel.\n");
+        "Ctrl-C cancels a running sync at the next file chunk; the next sync sends what\n"
+        "is missing. Exit status: 0 success, 2 bad arguments, 3 error_connect,\n"
+        "4 error_disconnect, 5 error_refused, 6 error_communication, 7 error_db,\n"
+        "8 error, 130 error_cancel. See quillory-sync(1).\n");
+}
+
+QString CliOptions::version() {
+    return QStringLiteral("quillory-sync %1\n").arg(QStringLiteral(QUILLORY_VERSION));
 }
 
 bool CliOptions::splitDevice(const QString& text, QString& host, QString& port) {
@@ -60,13 +130,18 @@ bool CliOptions::splitDevice(const QString& text, QString& host, QString& port) 
     return true;
 }
 
-std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QString& error) {
+std::optional<CliOptions> CliOptions::parse(const QStringList& given, QString& error) {
     CliOptions options;
     bool listing = false;
     bool discovering = false;
     QString device;
+    const QStringList arguments = separated(given);
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
+        const auto is = [&argument](const char* name, const char* letter = nullptr) {
+            return argument == QLatin1String(name) ||
+                   (letter != nullptr && argument == QLatin1String(letter));
+        };
         auto value = [&]() -> std::optional<QString> {
             if (i + 1 >= arguments.size()) {
                 error = argument + QStringLiteral(" needs a value");
@@ -74,26 +149,29 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
             }
             return arguments[++i];
         };
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        if (is("--help", "-h")) {
             options.action = Action::Help;
             return options;
-        } else if (argument == QLatin1String("--device")) {
+        } else if (is("--version")) {
+            options.action = Action::Version;
+            return options;
+        } else if (is("--device", "-d")) {
             const auto text = value();
             if (!text) return std::nullopt;
             device = *text;
-        } else if (argument == QLatin1String("--playlist")) {
+        } else if (is("--playlist", "-p")) {
             const auto text = value();
             if (!text) return std::nullopt;
             options.playlists << *text;
-        } else if (argument == QLatin1String("--library")) {
+        } else if (is("--library", "-l")) {
             const auto text = value();
             if (!text) return std::nullopt;
             options.library = *text;
-        } else if (argument == QLatin1String("--music-folder")) {
+        } else if (is("--music-folder")) {
             const auto text = value();
             if (!text) return std::nullopt;
             options.musicFolder = *text;
-        } else if (argument == QLatin1String("--seconds")) {
+        } else if (is("--seconds")) {
             const auto text = value();
             if (!text) return std::nullopt;
             bool ok = false;
@@ -102,15 +180,19 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
                 error = QStringLiteral("--seconds needs a number of seconds");
                 return std::nullopt;
             }
-        } else if (argument == QLatin1String("--all")) {
+        } else if (is("--all", "-a")) {
             options.all = true;
-        } else if (argument == QLatin1String("--list-playlists")) {
+        } else if (is("--list-playlists")) {
             listing = true;
-        } else if (argument == QLatin1String("--discover")) {
+        } else if (is("--discover")) {
             discovering = true;
-        } else if (argument == QLatin1String("--verbose")) {
+        } else if (is("--verbose", "-v")) {
             options.verbose = true;
-        } else if (argument == QLatin1String("--no-pipelining")) {
+        } else if (is("--quiet", "-q")) {
+            options.quiet = true;
+        } else if (is("--dry-run", "-n")) {
+            options.dryRun = true;
+        } else if (is("--no-pipelining")) {
             options.pipelining = false;
         } else {
             error = QStringLiteral("unknown argument ") + argument;

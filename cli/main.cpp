@@ -1,7 +1,5 @@
 // quillory-sync: syncs playlists of the music library to a device app from a terminal or script.
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +11,8 @@
 #include <thread>
 
 #include "CliOptions.h"
+#include "LogRouting.h"
+#include "SyncFailure.h"
 #include "TerminalProgress.h"
 #include "connection/ConnectionAttempt.h"
 #include "connection/DiscoveryReceiver.h"
@@ -38,29 +38,7 @@ void say(FILE* to, const QString& text) {
     std::fprintf(to, "%s\n", text.toUtf8().constData());
 }
 
-int exitCodeFor(const QString& kind) {
-    static const QHash<QString, int> codes{
-        {QStringLiteral("error_connect"), 3}, {QStringLiteral("error_disconnect"), 4},
-        {QStringLiteral("error_refused"), 5}, {QStringLiteral("error_communication"), 6},
-        {QStringLiteral("error_db"), 7},      {QStringLiteral("error"), 8},
-        {QStringLiteral("error_cancel"), 130}};
-    return codes.value(kind, 8);
-}
-
-// Unless --verbose, the engine's and the library's log lines go to a file in the working folder,
-// so that they do not run through the progress bar. Returns a descriptor of the real stderr.
-int keepLogAside(const QString& workingDir) {
-    const int realStderr = dup(2);
-    const QByteArray path = (workingDir + QStringLiteral("/quillory-sync.log")).toLocal8Bit();
-    const int log = open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (log >= 0) {
-        dup2(log, 2);
-        close(log);
-    }
-    return realStderr;
-}
-
-int discover(double seconds) {
+int discover(double seconds, FILE* errors) {
     QList<ServerPacket> seen;
     std::mutex mutex;
     {
@@ -82,20 +60,35 @@ int discover(double seconds) {
         }
     }
     if (seen.isEmpty())
-        say(stderr, QStringLiteral("quillory-sync: no device app announced itself"));
+        say(errors, QStringLiteral("quillory-sync: no device app announced itself"));
     return seen.isEmpty() ? 1 : 0;
+}
+
+void reportDryRun(const SyncResult& result, qsizetype playlists) {
+    say(stdout, QStringLiteral("Dry run: nothing was changed on the device or in the cache."));
+    say(stdout, QStringLiteral("A sync would delete %1 files from the device:")
+                    .arg(result.wouldDelete.size()));
+    for (const QString& file : result.wouldDelete) say(stdout, QStringLiteral("  ") + file);
+    say(stdout, QStringLiteral("A sync would send %1 files:").arg(result.wouldSend.size()));
+    for (const QString& file : result.wouldSend) say(stdout, QStringLiteral("  ") + file);
+    say(stdout,
+        QStringLiteral("A sync would also replace the device's playlists with the %1 chosen ones, "
+                       "leave %2 tracks that are already there and skip %3 that "
+                       "cannot be read.")
+            .arg(playlists)
+            .arg(result.summary.present)
+            .arg(result.summary.skipped));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillory"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuilloryMac"));
-
+    // Read before the application object exists, so that the log has its place before Qt or
+    // the library can write a line.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QString error;
-    const std::optional<CliOptions> options =
-        CliOptions::parse(QCoreApplication::arguments().mid(1), error);
+    const std::optional<CliOptions> options = CliOptions::parse(arguments, error);
     if (!options) {
         say(stderr, QStringLiteral("quillory-sync: %1\nTry quillory-sync --help.").arg(error));
         return 2;
@@ -104,16 +97,23 @@ int main(int argc, char** argv) {
         std::fputs(CliOptions::help().toUtf8().constData(), stdout);
         return 0;
     }
+    if (options->action == CliOptions::Action::Version) {
+        std::fputs(CliOptions::version().toUtf8().constData(), stdout);
+        return 0;
+    }
     if (!options->verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("quillory.*.debug=false"));
-    if (options->action == CliOptions::Action::Discover) return discover(options->discoverSeconds);
+    FILE* errors = LogRouting::route(options->verbose ? QString()
+                                                      : Environment::defaultWorkingDir() +
+                                                            QStringLiteral("/quillory-sync.log"));
 
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillory"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuilloryMac"));
+    if (options->action == CliOptions::Action::Discover) {
+        return discover(options->discoverSeconds, errors);
+    }
     Environment& environment = Environment::sharedEnv();
-    const bool syncing = options->action == CliOptions::Action::Sync;
-    const int realStderr =
-        options->verbose || !syncing ? dup(2) : keepLogAside(environment.workingDir());
-    FILE* errors = fdopen(realStderr, "w");
-    setvbuf(errors, nullptr, _IONBF, 0);
 
     // Every library problem is an error before anything is sent: a sync without the library's
     // playlists would delete from the device every track they hold.
@@ -168,14 +168,17 @@ int main(int argc, char** argv) {
     std::optional<QMap<QString, QString>> serverInfo;
     const StringPair attempt = ConnectionAttempt::run(options->host, options->port, serverInfo);
     if (!serverInfo) {
-        say(errors, QStringLiteral("quillory-sync: %1: %2")
-                        .arg(attempt.key.value_or(QString()), attempt.value.value_or(QString())));
-        return exitCodeFor(attempt.key.value_or(QString()));
+        const QString kind = attempt.key.value_or(QString());
+        say(errors, QStringLiteral("quillory-sync: ") +
+                        SyncFailure::describe(kind, attempt.value.value_or(QString())));
+        return SyncFailure::exitStatus(kind);
     }
     ProgramIdentity::shared().setDevicePackage(serverInfo->value(QStringLiteral("package")));
-    say(stdout, QStringLiteral("Connected to %1, syncing into %2")
-                    .arg(serverInfo->value(QStringLiteral("devicename")),
-                         serverInfo->value(QStringLiteral("synclocation"))));
+    if (!options->quiet) {
+        say(stdout, QStringLiteral("Connected to %1, syncing into %2")
+                        .arg(serverInfo->value(QStringLiteral("devicename")),
+                             serverInfo->value(QStringLiteral("synclocation"))));
+    }
 
     QList<ITunesMediaFileObc> tracks =
         MusicProvider::getMusicMediaFiles(library.get(), chosen,
@@ -188,7 +191,9 @@ int main(int argc, char** argv) {
     TerminalProgress progress(stdout);
     SyncInvoker invoker;
     if (!options->pipelining) invoker.setFastSync(false);
+    invoker.setDryRun(options->dryRun);
     const ObserverRegistration updates(QStringLiteral("update"), [&](const Notification& update) {
+        if (options->quiet) return;
         progress.report(update.userInfo.value(QStringLiteral("percent")).toInt(),
                         update.userInfo.value(QStringLiteral("message")).toString());
     });
@@ -201,9 +206,15 @@ int main(int argc, char** argv) {
     progress.finish();
 
     if (!result.succeeded()) {
-        say(errors, QStringLiteral("quillory-sync: %1: %2").arg(result.type(), result.message()));
-        return exitCodeFor(result.type());
+        say(errors, QStringLiteral("quillory-sync: ") +
+                        SyncFailure::describe(result.type(), result.message()));
+        return SyncFailure::exitStatus(result.type());
     }
+    if (options->dryRun) {
+        reportDryRun(result, chosen.size());
+        return 0;
+    }
+    if (options->quiet) return 0;
     say(stdout, QStringLiteral("Summary: ") + result.summaryLine());
     if (result.declinedFiles.isEmpty()) {
         say(stdout, QStringLiteral("Sync finished: the device holds the %1 tracks of %2 playlists.")

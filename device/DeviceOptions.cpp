@@ -72,11 +72,19 @@ place of one that has been silent for the takeover time.
                               store-then-close (store the file, then close instead of
                               the second reply)
   --fault-at N                fire the fault on the N-th COMMAND instead of the first
-  --help                      show this text
+  --help                      show this text and exit
+  --version                   show the version and exit
+
+See quillory-device(1).
 )";
 }
 
-std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::string& error) {
+std::string DeviceOptions::version() {
+    return std::string("quillory-device ") + QUILLORY_VERSION + "\n";
+}
+
+std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::string& error,
+                                                  std::string& answer) {
     enum {
         kRoot = 1000,
         kListen,
@@ -99,7 +107,8 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
         kCommandLog,
         kFault,
         kFaultAt,
-        kHelp
+        kHelp,
+        kVersion
     };
     static const option longOptions[] = {
         {"root", required_argument, nullptr, kRoot},
@@ -124,6 +133,7 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
         {"fault", required_argument, nullptr, kFault},
         {"fault-at", required_argument, nullptr, kFaultAt},
         {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
     };
     DeviceOptions options;
@@ -240,6 +250,11 @@ std::optional<DeviceOptions> DeviceOptions::parse(int argc, char** argv, std::st
                 break;
             case kHelp:
                 error.clear();
+                answer = help();
+                return std::nullopt;
+            case kVersion:
+                error.clear();
+                answer = version();
                 return std::nullopt;
             default:
                 error = std::string("unknown or incomplete option ") + argv[optind - 1];

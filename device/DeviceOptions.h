@@ -35,8 +35,12 @@ struct DeviceOptions {
     std::string commandLog;
     FaultPlan fault;
 
-    // Parses argv. Returns nothing and sets error (empty for --help) when the program should
-    // stop: error holds the message to show.
-    static std::optional<DeviceOptions> parse(int argc, char** argv, std::string& error);
+    // Parses argv. Returns nothing when the program should stop without serving: then error
+    // holds the message for standard error, or is empty and answer holds the text asked for
+    // (--help, --version) for standard output. Call before any thread starts (getopt).
+    static std::optional<DeviceOptions> parse(int argc, char** argv, std::string& error,
+                                              std::string& answer);
     static std::string help();
+    // "quillory-device 1.0.0" and a line break: the version of Quillory it was built with.
+    static std::string version();
 };

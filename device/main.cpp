@@ -10,10 +10,11 @@
 
 int main(int argc, char** argv) {
     std::string error;
-    const std::optional<DeviceOptions> options = DeviceOptions::parse(argc, argv, error);
+    std::string answer;
+    const std::optional<DeviceOptions> options = DeviceOptions::parse(argc, argv, error, answer);
     if (!options) {
         if (error.empty()) {
-            std::cout << DeviceOptions::help();
+            std::cout << answer;
             return 0;
         }
         std::cerr << "quillory-device: " << error << "\nTry quillory-device --help.\n";

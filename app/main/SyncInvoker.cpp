@@ -104,6 +104,19 @@ SyncResult SyncInvoker::sync(const QString& host, const QString& port, const QSt
             result.summary = {done.sent, done.deleted, done.present, done.skipped, done.declined};
         };
         try {
+            if (dryRun) {
+                const Synchronizer::Preview preview = synchronizer.preview(&callback);
+                for (const std::string& file : preview.send) {
+                    result.wouldSend << QString::fromStdString(file);
+                }
+                for (const std::string& file : preview.remove) {
+                    result.wouldDelete << QString::fromStdString(file);
+                }
+                result.summary.present = preview.present;
+                result.summary.skipped = preview.skipped;
+                result.result = QStringLiteral("success");
+                return result;
+            }
             synchronizer.sync(&callback);
             result.result = QStringLiteral("success");
             for (const std::string& file : synchronizer.getDeclinedFiles()) {

@@ -22,14 +22,16 @@ class SyncInvoker {
     // The records are released once turned into engine records (hand them over with std::move
     // so that a large library is not held twice while the sync runs).
     SyncResult sync(const QString& host, const QString& port, const QStringList& playlists,
-                    QList<ITunesMediaFileObc> mediaFiles,
-                    const QMap<QString, QString>& serverInfo);
+                    QList<ITunesMediaFileObc> mediaFiles, const QMap<QString, QString>& serverInfo);
     // Asks the running sync to stop before the next chunk of the file being sent.
     void cancelSync();
     // Fast sync (commands sent ahead of their replies, art only when it changed) or one command
     // at a time, for a device app that cannot take commands ahead. Unless set here, the user
     // setting "fastsync" decides (on by default). Call before sync.
     void setFastSync(bool fast) { fastSync = fast; }
+    // A dry run finds what the sync would do (SyncResult::wouldSend and wouldDelete) and
+    // changes nothing on the device or in the cache. Call before sync.
+    void setDryRun(bool dry) { dryRun = dry; }
 
     void syncStatusUpdate(const QString& message, int percent);
     void fireNotification(const Notification& notification);
@@ -42,4 +44,5 @@ class SyncInvoker {
     NotificationCenter& center;
     int cancel = 0;
     std::optional<bool> fastSync;
+    bool dryRun = false;
 };

@@ -24,6 +24,11 @@ struct SyncResult {
     QStringList declinedFiles;
     // The work done; after a failure, the work done until it.
     Summary summary;
+    // A dry run's findings: what a sync would send and delete ("artist/album/file name", album
+    // art as "AlbumArt.jpg"), in that order; summary.present and summary.skipped count as a
+    // sync would.
+    QStringList wouldSend;
+    QStringList wouldDelete;
 
     bool succeeded() const { return result == QLatin1String("success"); }
     QString type() const { return exceptionDetails ? exceptionDetails->value("type") : QString(); }

@@ -16,8 +16,12 @@ Environment& Environment::sharedEnv() {
     return environment;
 }
 
+QString Environment::defaultWorkingDir() {
+    return QDir::homePath() + QStringLiteral("/quillory");
+}
+
 Environment::Environment()
-    : working(QDir::homePath() + QStringLiteral("/quillory")),
+    : working(defaultWorkingDir()),
       database(working + QStringLiteral("/db.s3db")) {
     install(working, database);
 }

@@ -9,6 +9,10 @@ public:
     // The one instance, set up on the first call (the main thread, at start-up).
     static Environment& sharedEnv();
 
+    // The working folder ~/quillory, for what must be known before the environment is set up
+    // (quillory-sync's log). Safe from any thread.
+    static QString defaultWorkingDir();
+
     QString workingDir() const { return working; }
     QString databaseFile() const { return database; }
 

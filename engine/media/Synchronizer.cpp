@@ -486,6 +486,176 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
     journal.remove(deviceId, settled);
 }
 
+Synchronizer::Preview Synchronizer::preview(SyncStatusCallback* callback) {
+    Preview result;
+    const auto name = [](const std::string& artist, const std::string& album,
+                         const std::string& fileName) {
+        return artist + "/" + album + "/" + fileName;
+    };
+    callback->onSyncStatus(0, "Connecting to database..");
+    MediaCache cache;
+    cache.init(workingDir + "db.s3db");
+    // The marks that sync commits are made here in a transaction that is never committed.
+    MediaCache::MarkBatch scratch(cache);
+    cache.unmarkAll();
+
+    callback->onSyncStatus(0, "Connecting to android device..");
+    transfer.init();
+    const ServerConnectInfo device = transfer.getServerVersionInfo();
+    const std::string deviceId = device.getDeviceId();
+    // A device seen for the first time, or at another sync location, starts from nothing; at
+    // another location the journal's files are left alone too.
+    const bool exists = cache.containsDevice(deviceId);
+    const bool moved = exists && cache.getDevice(deviceId).syncLocation != device.getSyncLocation();
+    const bool known = exists && !moved;
+
+    const std::size_t count = mediaFiles.size();
+    std::vector<char> listed(count, 0);
+    std::set<std::string> wantedFiles;
+    std::set<std::string> wantedAlbums;
+    std::set<std::string> keptAlbums;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ITunesMediaFile& track = mediaFiles[i];
+        const std::string album = track.getArtist() + "/" + track.getAlbum();
+        wantedFiles.insert(album + "/" + track.getFileName());
+        wantedAlbums.insert(album);
+        if (known && cache.containsFile(deviceId, track.getArtist(), track.getAlbum(),
+                                        track.getFileName())) {
+            listed[i] = 1;
+            keptAlbums.insert(album);
+            cache.markSyncedFile(deviceId, track.getArtist(), track.getAlbum(),
+                                 track.getFileName());
+        }
+    }
+
+    // Deletions, in the order sync sends them: journalled files without a row that no playlist
+    // wants, the cache's unwanted tracks, then the art of albums left without tracks.
+    if (!moved) {
+        const media::RemovalJournal journal(workingDir + kJournalFile);
+        for (const Entry& entry : journal.entries(deviceId)) {
+            const std::string album = entry.artist + "/" + entry.album;
+            const bool art = entry.fileName == kArtFileName;
+            const bool hasRow =
+                art ? cache.containsArt(deviceId, entry.artist, entry.album)
+                    : cache.containsFile(deviceId, entry.artist, entry.album, entry.fileName);
+            const bool wanted = art ? wantedAlbums.count(album) != 0
+                                    : wantedFiles.count(album + "/" + entry.fileName) != 0;
+            if (!hasRow && !wanted) {
+                result.remove.push_back(name(entry.artist, entry.album, entry.fileName));
+            }
+        }
+    }
+    if (known) {
+        for (const MediaFile& file : cache.getMediaFilesUnmarked(deviceId)) {
+            result.remove.push_back(name(file.getArtist(), file.getAlbum(), file.getFileName()));
+        }
+        for (const std::string& album : keptAlbums) {
+            const std::size_t slash = album.find('/');
+            cache.markSyncedArt(deviceId, album.substr(0, slash), album.substr(slash + 1));
+        }
+        for (const media::MediaAlbum& album : cache.getMediaAlbumsUnmarked(deviceId)) {
+            result.remove.push_back(name(album.getArtist(), album.getAlbum(), kArtFileName));
+        }
+    }
+
+    // Each album's art: in the fast mode from the first of its tracks whose art can be read,
+    // and only when it changed; otherwise from the first track sent or present whose art can
+    // be read, every time.
+    auto* pipe = options.fast ? dynamic_cast<media::IPipelinedTransfer*>(&transfer) : nullptr;
+    struct Art {
+        std::string location;
+        bool send = true;
+    };
+    std::map<std::string, Art> arts;
+    if (pipe != nullptr) {
+        cache.ensureArtDigests();
+        for (const ITunesMediaFile& track : mediaFiles) {
+            Art& art = arts[track.getArtist() + "/" + track.getAlbum()];
+            if (!art.location.empty() || !FilesIO::isValidAccessibleFile(track.getArtLocation()))
+                continue;
+            art.location = track.getArtLocation();
+            const std::string digest = FilesIO::digest(art.location);
+            art.send = !known ||
+                       !cache.containsArt(deviceId, track.getArtist(), track.getAlbum()) ||
+                       digest.empty() ||
+                       digest != cache.getArtDigest(deviceId, track.getArtist(), track.getAlbum());
+        }
+    }
+
+    // Which listed tracks and unchanged art the device lacks, asked as sync asks.
+    std::vector<char> missing(count, 0);
+    if (device.compareProtocol("2.0") >= 0) {
+        struct Asked {
+            std::size_t track;  // index into mediaFiles, or count for an album's art
+            std::string album;
+        };
+        std::deque<Asked> asked;
+        const auto settle = [&](const Asked& item, const std::string& answer) {
+            const bool gone = answer == "doesnotexist" || answer == "sizemismatch";
+            if (item.track < count)
+                missing[item.track] = gone ? 1 : 0;
+            else if (gone)
+                arts[item.album].send = true;
+        };
+        const auto ask = [&](const Asked& item, const std::string& location,
+                             const std::string& artist, const std::string& album,
+                             const std::string& fileName) {
+            if (pipe == nullptr) {
+                settle(item,
+                       transfer.checkAndRefreshExisting(location, artist, album, fileName, false));
+                return;
+            }
+            pipe->sendCheck(location, artist, album, fileName, false);
+            asked.push_back(item);
+            while (asked.size() >= std::max<std::size_t>(1, options.checkWindow)) {
+                settle(asked.front(), pipe->readCheckReply());
+                asked.pop_front();
+            }
+        };
+        std::set<std::string> artAsked;
+        for (std::size_t i = 0; i < count; ++i) {
+            const ITunesMediaFile& track = mediaFiles[i];
+            if (listed[i] != 0) {
+                ask({i, {}}, track.getLocation(), track.getArtist(), track.getAlbum(),
+                    track.getFileName());
+            }
+            const std::string key = track.getArtist() + "/" + track.getAlbum();
+            if (pipe != nullptr && !arts[key].send && artAsked.insert(key).second) {
+                ask({count, key}, arts[key].location, track.getArtist(), track.getAlbum(),
+                    kArtFileName);
+            }
+        }
+        while (!asked.empty()) {
+            settle(asked.front(), pipe->readCheckReply());
+            asked.pop_front();
+        }
+    }
+    transfer.free();
+
+    std::set<std::string> artHandled;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ITunesMediaFile& track = mediaFiles[i];
+        if (listed[i] == 0 || missing[i] != 0) {
+            if (!FilesIO::isValidAccessibleFile(track.getLocation())) {
+                ++result.skipped;
+                continue;
+            }
+            result.send.push_back(name(track.getArtist(), track.getAlbum(), track.getFileName()));
+        } else {
+            ++result.present;
+        }
+        const std::string key = track.getArtist() + "/" + track.getAlbum();
+        if (artHandled.count(key) != 0) continue;
+        const Art& art = arts[key];
+        const std::string location = pipe != nullptr ? art.location : track.getArtLocation();
+        if (location.empty() || !FilesIO::isValidAccessibleFile(location)) continue;
+        artHandled.insert(key);
+        if (art.send)
+            result.send.push_back(name(track.getArtist(), track.getAlbum(), kArtFileName));
+    }
+    return result;
+}
+
 void Synchronizer::decline(const std::string& file) {
     Logger::log(kTag, "The device declined " + file);
     declinedFiles.push_back(file);

@@ -65,6 +65,21 @@ class QUILLORY_EXPORT Synchronizer {
     // They were skipped without a cache row, so the next sync offers them again.
     const std::vector<std::string>& getDeclinedFiles() const { return declinedFiles; }
 
+    // What sync would do now, found without changing anything: the device is only asked which
+    // files it holds (protocol 2.0 and newer, as sync asks, but without refreshing them), and
+    // the cache and the removal journal are read, never written. The device may still decline
+    // a file or fail when the sync runs. Runs on the calling thread, reporting through callback
+    // (not null); throws as sync does, and leaves the transfer closed when it returns.
+    struct Preview {
+        // "artist/album/file name" with the library's names (art as "AlbumArt.jpg"), in the
+        // order sync sends and deletes them.
+        std::vector<std::string> send;
+        std::vector<std::string> remove;
+        int present = 0;  // wanted tracks the device already holds
+        int skipped = 0;  // wanted tracks whose local file cannot be read
+    };
+    Preview preview(SyncStatusCallback* callback);
+
   private:
     struct Run;
 

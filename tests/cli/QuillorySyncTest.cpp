@@ -26,7 +26,8 @@ class QuillorySyncTest : public testing::Test {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
         environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.path().string()));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(home.file(".cache")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                           QString::fromStdString(home.file(".cache")));
         environment.remove(QStringLiteral("QUILLORY_LIBRARY"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(QUILLORY_SYNC_BIN), arguments);
@@ -122,6 +123,62 @@ TEST_F(QuillorySyncTest, SyncsTheSampleLibraryThenSendsNothing) {
                     .find("Synchronizer : Finished syncing..") != std::string::npos);
 }
 
+// Standard error is for the program's own messages: the log of the library, the environment
+// and the engine goes to the log file, or to standard error only when asked for.
+TEST_F(QuillorySyncTest, StandardErrorCarriesOnlyTheProgramsOwnMessages) {
+    DeviceFixture device;
+    const QString xml = kSample + QStringLiteral("/Library.xml");
+    // A fresh home: the working folder and its cache are made in this run, which is logged.
+    const Run listing = run({QStringLiteral("--list-playlists"), QStringLiteral("-l"), xml});
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listing.err.toStdString(), "");
+    const Run sync = run(syncTo(device, xml));
+    ASSERT_EQ(sync.status, 0) << sync.err.toStdString();
+    EXPECT_EQ(sync.err.toStdString(), "");
+    const std::string log = readFile(home.file("quillory/quillory-sync.log"));
+    EXPECT_NE(log.find("quillory.environment: Path in bundle:"), std::string::npos) << log;
+    EXPECT_NE(log.find("Synchronizer : Finished syncing.."), std::string::npos) << log;
+
+    const std::size_t logged = log.size();
+    const Run verbose = run(syncTo(device, xml) << QStringLiteral("--verbose"));
+    ASSERT_EQ(verbose.status, 0) << verbose.err.toStdString();
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("Synchronizer : Finished syncing..")))
+        << verbose.err.toStdString();
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("quillory.library: Playlists -")))
+        << verbose.err.toStdString();
+    EXPECT_EQ(readFile(home.file("quillory/quillory-sync.log")).size(), logged);
+}
+
+TEST_F(QuillorySyncTest, QuietPrintsNothingButSyncs) {
+    DeviceFixture device;
+    TempDir library;
+    library.write("music/one.mp3", "one");
+    library.write("lists/Mix.m3u", "../music/one.mp3\n");
+    const QStringList arguments = syncTo(device, QString::fromStdString(library.file("lists")))
+                                  << QStringLiteral("-q");
+    const Run quiet = run(arguments);
+    EXPECT_EQ(quiet.status, 0) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.out.toStdString(), "");
+    EXPECT_EQ(quiet.err.toStdString(), "");
+    EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
+}
+
+TEST_F(QuillorySyncTest, ConnectionFailureSaysWhatToCheck) {
+    std::string closedPort;
+    {
+        DeviceFixture gone;
+        closedPort = gone.port();
+    }
+    const Run refused = run({QStringLiteral("-l"), kSample + QStringLiteral("/Library.xml"),
+                             QStringLiteral("-a"), QStringLiteral("-q"), QStringLiteral("-d"),
+                             QStringLiteral("127.0.0.1:") + QString::fromStdString(closedPort)});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_EQ(refused.out.toStdString(), "");
+    EXPECT_EQ(refused.err.toStdString(),
+              "quillory-sync: error_connect: Connection refused \u2014 is the device app running "
+              "and on the same network?\n");
+}
+
 TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
     DeviceOptions slow;
     slow.fault.parse("slow:syncmedia:2000000");
@@ -146,7 +203,8 @@ TEST_F(QuillorySyncTest, CtrlCCancelsAndTheNextSyncCompletes) {
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 130);
-    EXPECT_TRUE(process.readAllStandardError().contains("error_cancel: operation canceled by user.."));
+    EXPECT_TRUE(
+        process.readAllStandardError().contains("error_cancel: operation canceled by user.."));
     // The server notices the cancelled upload only when it next reads; the partial file goes
     // when it lets that client go.
     ASSERT_TRUE(device.device().waitUntilIdle(std::chrono::seconds(20)));
@@ -195,6 +253,45 @@ TEST_F(QuillorySyncTest, DeclinedFilesAreNamedSkippedAndOfferedAgain) {
     EXPECT_EQ(device.tree().at("unknown/unknown/one.mp3"), "one");
 }
 
+TEST_F(QuillorySyncTest, DryRunListsWhatTheSyncThenDoesAndChangesNothing) {
+    DeviceFixture device;
+    TempDir library;
+    library.write("music/one.mp3", "one");
+    library.write("music/two.mp3", "two");
+    library.write("music/three.mp3", "three");
+    library.write("lists/Mix.m3u", "../music/one.mp3\n../music/two.mp3\n");
+    library.write("lists/Other.m3u", "../music/three.mp3\n");
+    const QString lists = QString::fromStdString(library.file("lists"));
+    ASSERT_EQ(run(syncTo(device, lists)).status, 0);
+    library.write("lists/Mix.m3u", "../music/one.mp3\n../music/three.mp3\n");
+    const std::map<std::string, std::string> before = device.tree();
+    const std::string cache = readFile(home.file("quillory/db.s3db"));
+    const std::size_t logged = device.commandLog().size();
+
+    QStringList mixOnly = syncTo(device, lists);
+    mixOnly.replace(mixOnly.indexOf(QStringLiteral("--all")), QStringLiteral("--playlist"));
+    mixOnly << QStringLiteral("Mix");
+    const Run dry = run(mixOnly + QStringList{QStringLiteral("-n")});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains(
+        QStringLiteral("Dry run: nothing was changed on the device or in the cache.\n"
+                       "A sync would delete 1 files from the device:\n"
+                       "  unknown/unknown/two.mp3\n"
+                       "A sync would send 0 files:\n"
+                       "A sync would also replace the device's playlists with the 1 chosen ones, "
+                       "leave 2 tracks that are already there and skip 0 that cannot be read.\n")))
+        << dry.out.toStdString();
+    EXPECT_EQ(device.tree(), before);
+    EXPECT_EQ(readFile(home.file("quillory/db.s3db")), cache);
+    EXPECT_EQ(device.commandLog().find("\"command\" : \"delete\"", logged), std::string::npos);
+
+    ASSERT_EQ(run(mixOnly).status, 0);
+    const std::string synced = device.commandLog().substr(logged);
+    EXPECT_EQ(count(synced, "\"command\" : \"delete\""), 1u);
+    EXPECT_NE(synced.find("\"filename\" : \"two.mp3\""), std::string::npos);
+    EXPECT_EQ(count(synced, "\"command\" : \"syncmedia\""), 0u);
+}
+
 // A Library.xml exported on Windows names its tracks under that machine's music folder; with
 // --music-folder they are found by the same relative path here.
 TEST_F(QuillorySyncTest, LibraryFromAnotherComputerSyncsFromTheMusicFolder) {
@@ -211,8 +308,9 @@ TEST_F(QuillorySyncTest, LibraryFromAnotherComputerSyncsFromTheMusicFolder) {
         "<key>Playlist Items</key><array><dict><key>Track ID</key><integer>7</integer></dict>"
         "</array></dict></array></dict></plist>"));
     DeviceFixture device;
-    const Run sync = run(syncTo(device, xml) + QStringList{QStringLiteral("--music-folder"),
-                                                          QString::fromStdString(library.file("disk"))});
+    const Run sync =
+        run(syncTo(device, xml) + QStringList{QStringLiteral("--music-folder"),
+                                              QString::fromStdString(library.file("disk"))});
     ASSERT_EQ(sync.status, 0) << sync.err.toStdString();
     EXPECT_EQ(device.tree().at("Band/Record/01 Song.mp3"), "song");
 }
@@ -227,7 +325,8 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
         QString::fromStdString(libraries.write("Cut.xml", "<plist><dict><key>Tracks</key><dict>"));
     libraries.write("part/Mix.m3u", "");
     const QString part = QString::fromStdString(libraries.file("part"));
-    const QString bad = QString::fromStdString(libraries.write("part/Bad.xspf", "<playlist><trackList>"));
+    const QString bad =
+        QString::fromStdString(libraries.write("part/Bad.xspf", "<playlist><trackList>"));
     std::string closedPort;
     {
         DeviceFixture gone;
@@ -256,7 +355,8 @@ TEST_F(QuillorySyncTest, ErrorsAndListing) {
          {"--list-playlists", "--library", part},
          0,
          QStringLiteral("Mix\n"),
-         {QStringLiteral("quillory-sync: left out, cannot be read: ") + bad + QStringLiteral(": ")}},
+         {QStringLiteral("quillory-sync: left out, cannot be read: ") + bad +
+          QStringLiteral(": ")}},
         {"listing a missing library",
          {"--list-playlists", "--library", missing},
          2,

@@ -301,6 +301,28 @@ TEST(DeviceServerTest, ExistenceStatusesAndRemoval) {
     EXPECT_TRUE(std::filesystem::is_empty(device.root()));
 }
 
+// The whole standard output and the exit status of the program with those arguments.
+std::pair<std::string, int> programOutput(const std::string& arguments) {
+    FILE* out = popen((QUILLORY_DEVICE_BIN " " + arguments).c_str(), "r");
+    if (out == nullptr) return {"", -1};
+    std::string text;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, out)) > 0;) {
+        text.append(buffer, got);
+    }
+    return {text, pclose(out)};
+}
+
+TEST(DeviceServerTest, ProgramTellsItsVersion) {
+    // Whatever else is on the line: the version is the whole answer, and nothing is served.
+    for (const char* arguments : {"--version", "--root /nonexistent/root --version --port 1"}) {
+        EXPECT_EQ(programOutput(arguments),
+                  std::make_pair(std::string("quillory-device ") + QUILLORY_VERSION_TEXT + "\n", 0))
+            << arguments;
+    }
+    EXPECT_NE(programOutput("--help").first.find("\n  --version "), std::string::npos);
+}
+
 TEST(DeviceServerTest, ProgramDocumentsItsOptionsAndServes) {
     FILE* help = popen(QUILLORY_DEVICE_BIN " --help", "r");
     ASSERT_NE(help, nullptr);
