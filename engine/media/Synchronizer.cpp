@@ -415,25 +415,34 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
     journal.add(deviceId, journalled);
     std::vector<Entry> settled;
     std::optional<Sending> inFlight;
-    const auto settle = [&] {
-        if (!inFlight) return;
-        const bool stored = pipe.readReply();
-        confirmRemovals(run, deviceId);
-        const Sending done = *inFlight;
-        inFlight.reset();
+    // A file the device has stored whose cache row is not written yet. The row waits until the
+    // next file's bytes are in the socket, so that the link never idles on the cache; the
+    // journal covers a new file until its row is written.
+    std::optional<Sending> stored;
+    const auto record = [&] {
+        if (!stored) return;
+        const Sending done = *stored;
+        stored.reset();
         if (done.art) {
             if (done.isNew) cache.insertArt(deviceId, done.entry.artist, done.entry.album);
             cache.setArtDigest(deviceId, done.entry.artist, done.entry.album,
                                arts[done.album].digest);
-        } else {
-            if (!stored) Logger::log(kTag, "checkResponseOK failed");
-            ++summary.sent;
-            if (done.isNew) {
-                cache.insertFile(deviceId, done.entry.artist, done.entry.album, done.entry.fileName,
-                                 mediaFiles[done.track].getLocation());
-            }
+        } else if (done.isNew) {
+            cache.insertFile(deviceId, done.entry.artist, done.entry.album, done.entry.fileName,
+                             mediaFiles[done.track].getLocation());
         }
         if (done.isNew) settled.push_back(done.entry);
+    };
+    const auto settle = [&] {
+        if (!inFlight) return;
+        const bool accepted = pipe.readReply();
+        confirmRemovals(run, deviceId);
+        if (!inFlight->art) {
+            if (!accepted) Logger::log(kTag, "checkResponseOK failed");
+            ++summary.sent;
+        }
+        stored = inFlight;
+        inFlight.reset();
     };
     const auto send = [&](const Sending& item, const std::string& location) {
         const long size =
@@ -441,14 +450,22 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
                            Utils::makeValidDirName(item.entry.artist),
                            Utils::makeValidDirName(item.entry.album), item.entry.fileName);
         settle();
-        const bool accepted = pipe.readReply();
-        confirmRemovals(run, deviceId);
-        if (!accepted) {
-            decline(item.entry.artist + "/" + item.entry.album + "/" + item.entry.fileName);
-            if (!item.art) ++summary.declined;
-            return;
+        try {
+            const bool accepted = pipe.readReply();
+            confirmRemovals(run, deviceId);
+            if (!accepted) {
+                record();
+                decline(item.entry.artist + "/" + item.entry.album + "/" + item.entry.fileName);
+                if (!item.art) ++summary.declined;
+                return;
+            }
+            pipe.sendFileBytes(location, size);
+        } catch (...) {
+            // The file before is on the device whatever becomes of this one.
+            record();
+            throw;
         }
-        pipe.sendFileBytes(location, size);
+        record();
         inFlight = item;
     };
 
@@ -483,6 +500,7 @@ void Synchronizer::sendTracksPipelined(media::IPipelinedTransfer& pipe, Run& run
              art.location);
     }
     settle();
+    record();
     journal.remove(deviceId, settled);
 }
 
