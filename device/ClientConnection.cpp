@@ -146,6 +146,16 @@ ClientConnection::Read ClientConnection::readBytes(
 }
 
 void ClientConnection::wakeAfter(std::size_t bytes) {
+    if (bytes > 1) {
+        // Linux clamps the receive window to a mark the receive buffer cannot hold twice over:
+        // on a fresh connection, whose buffer has not grown yet, that held the client to 64 KiB
+        // per round trip for a quarter of a second. A quarter of the buffer is always safe.
+        int buffer = 0;
+        socklen_t length = sizeof buffer;
+        if (getsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &buffer, &length) == 0) {
+            bytes = std::min(bytes, std::max<std::size_t>(1, static_cast<std::size_t>(buffer) / 4));
+        }
+    }
     if (bytes == wakeBytes) return;
     const int mark = static_cast<int>(bytes);
     if (setsockopt(fd.get(), SOL_SOCKET, SO_RCVLOWAT, &mark, sizeof mark) == 0) wakeBytes = bytes;

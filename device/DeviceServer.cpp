@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "PartsFolder.h"
 #include "PendingFile.h"
 #include "link/CommandReader.h"
 #include "util/Utils.h"
@@ -170,6 +171,7 @@ void DeviceServer::serveConnection(int fd) {
 }
 
 void DeviceServer::serve(ClientConnection& client) {
+    PartsFolder parts(files);
     std::string line;
     while (!stopping) {
         const ClientConnection::Read read = client.readLine(line, options.maxLineBytes);
@@ -185,7 +187,7 @@ void DeviceServer::serve(ClientConnection& client) {
             return;
         }
         logCommand(line);
-        if (handle(client, line) == Next::Close) return;
+        if (handle(client, parts, line) == Next::Close) return;
     }
 }
 
@@ -209,7 +211,8 @@ bool DeviceServer::refuse(ClientConnection& client, const std::string& reason) {
     return reply(client, members);
 }
 
-DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::string& line) {
+DeviceServer::Next DeviceServer::handle(ClientConnection& client, PartsFolder& parts,
+                                        const std::string& line) {
     // The engine's door for outside JSON: never throws, and refuses nesting no command needs.
     const std::optional<Command> parsed = CommandReader::parse(line);
     if (!parsed) return refuse(client, "malformed command") ? Next::Continue : Next::Close;
@@ -222,8 +225,10 @@ DeviceServer::Next DeviceServer::handle(ClientConnection& client, const std::str
     }
 
     if (name == "version") return version(client);
-    if (name == "syncmedia" || name == "syncart") return receiveFile(client, name, command, false);
-    if (name == "syncplaylist") return receiveFile(client, name, command, true);
+    if (name == "syncmedia" || name == "syncart") {
+        return receiveFile(client, parts, name, command, false);
+    }
+    if (name == "syncplaylist") return receiveFile(client, parts, name, command, true);
     if (name == "check_and_refresh_existing") return checkExisting(client, command);
     if (name == "delete") {
         remove(command);
@@ -291,8 +296,9 @@ DeviceServer::Next DeviceServer::version(ClientConnection& client) {
     return faults.closeAfterReply() ? Next::Close : Next::Continue;
 }
 
-DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std::string& name,
-                                             const Command& command, bool playlist) {
+DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, PartsFolder& parts,
+                                             const std::string& name, const Command& command,
+                                             bool playlist) {
     DeviceStore::Place target;
     const std::string fileName = text(command, "filename");
     std::string reason = playlist ? files.playlistPath(fileName, target)
@@ -310,7 +316,7 @@ DeviceServer::Next DeviceServer::receiveFile(ClientConnection& client, const std
     if (!reply(client, ok) || faults.closeAfterReply()) return Next::Close;
     // The file is made while the first bytes are on their way. Should that (or, at the commit,
     // making its folders) fail, the bytes are still taken and the second reply refuses.
-    PendingFile pending(files, target);
+    PendingFile pending(files, parts, target);
 
     const uint64_t wanted = faults.bytesToTake(size);
     const auto started = ClientConnection::Clock::now();

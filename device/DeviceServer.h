@@ -15,6 +15,7 @@
 #include "DeviceOptions.h"
 #include "DeviceStore.h"
 #include "FaultInjector.h"
+#include "PartsFolder.h"
 
 namespace Json {
 class Value;
@@ -59,12 +60,13 @@ class DeviceServer {
     ClientConnection::Limits limits() const;
     void setServing(bool now);
     void serve(ClientConnection& client);
-    Next handle(ClientConnection& client, const std::string& line);
+    // parts: the folder the connection receives its files in.
+    Next handle(ClientConnection& client, PartsFolder& parts, const std::string& line);
     // Answers the command as the fault says, instead of carrying it out.
     Next answerWithFault(ClientConnection& client, const FaultPlan& fault, const std::string& name);
     Next version(ClientConnection& client);
-    Next receiveFile(ClientConnection& client, const std::string& name, const Command& command,
-                     bool playlist);
+    Next receiveFile(ClientConnection& client, PartsFolder& parts, const std::string& name,
+                     const Command& command, bool playlist);
     Next checkExisting(ClientConnection& client, const Command& command);
     void remove(const Command& command);
     bool reply(ClientConnection& client, const Json::Value& members);

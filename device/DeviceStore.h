@@ -4,7 +4,8 @@
 //   playlists/NAME             playlist files
 //   .quillory-parts/part-*     files still being received; hidden, so that neither a playlist
 //                              nor the device's media scanner takes them for music. Emptied
-//                              when a store opens, removed whenever it is empty.
+//                              when a store opens; made by a connection's first file and
+//                              removed, when empty, as that connection ends.
 //
 // Every name from a client is checked here, and every path is resolved beneath the root one
 // folder at a time without following symbolic links, so nothing outside the root is ever

@@ -22,14 +22,14 @@ std::string partName() {
 
 }  // namespace
 
-PendingFile::PendingFile(const DeviceStore& owner, DeviceStore::Place place)
+PendingFile::PendingFile(const DeviceStore& owner, PartsFolder& folder, DeviceStore::Place place)
     : store(owner), target(std::move(place)) {
-    parts = store.openPartsFolder(error);
+    parts = folder.open(error);
     if (!ok()) return;
     for (int attempt = 0; attempt < 16 && !file.valid(); ++attempt) {
         temporary = partName();
         // Private until committed; O_NOFOLLOW so that a link planted under the name is refused.
-        file.reset(::openat(parts.get(), temporary.c_str(),
+        file.reset(::openat(parts, temporary.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.valid() && errno != EEXIST) break;
     }
@@ -66,7 +66,7 @@ bool PendingFile::commit() {
     if (ok()) folder = store.openFolder(target, true, error);
     // renameat replaces a link at the target itself, never what it points at.
     if (ok() &&
-        ::renameat(parts.get(), temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
+        ::renameat(parts, temporary.c_str(), folder.get(), target.name.c_str()) != 0) {
         error = errno == EISDIR ? "a folder of that name exists" : std::generic_category().message(errno);
     }
     if (ok()) temporary.clear();
@@ -77,8 +77,6 @@ bool PendingFile::commit() {
 
 void PendingFile::discard() {
     file.reset();
-    if (!temporary.empty()) ::unlinkat(parts.get(), temporary.c_str(), 0);
+    if (!temporary.empty()) ::unlinkat(parts, temporary.c_str(), 0);
     temporary.clear();
-    if (parts.valid()) store.tidyPartsFolder();
-    parts.reset();
 }

@@ -1,4 +1,4 @@
-// A file being received: written under a temporary name in the store's hidden parts folder and
+// A file being received: written under a temporary name in the connection's parts folder and
 // renamed into place by commit(). Destroyed without a commit, it deletes the temporary file, so
 // a broken transfer never leaves a partial file under the real name, nor beside it.
 #pragma once
@@ -7,13 +7,14 @@
 #include <string>
 
 #include "DeviceStore.h"
+#include "PartsFolder.h"
 #include "UniqueFd.h"
 
 class PendingFile {
   public:
-    // Creates the temporary file for target in store's parts folder; store must outlive this.
-    // Check ok() after.
-    PendingFile(const DeviceStore& store, DeviceStore::Place target);
+    // Creates the temporary file for target in parts; store and parts must outlive this. Check
+    // ok() after.
+    PendingFile(const DeviceStore& store, PartsFolder& parts, DeviceStore::Place target);
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
@@ -30,12 +31,12 @@ class PendingFile {
     bool commit();
 
   private:
-    // Deletes the temporary file (if still there) and the parts folder when left empty.
+    // Deletes the temporary file, if still there.
     void discard();
 
     const DeviceStore& store;
     DeviceStore::Place target;
-    UniqueFd parts;
+    int parts = -1;  // the folder's descriptor, owned by the PartsFolder
     std::string temporary;  // name in the parts folder, "" once gone
     UniqueFd file;
     std::string error;
