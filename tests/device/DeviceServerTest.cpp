@@ -276,6 +276,16 @@ TEST(DeviceServerTest, UnwritableTargetRefusedAfterTheBytes) {
     EXPECT_EQ(session.ask("{\"command\":\"bye\"}"), kOk);
 }
 
+TEST(DeviceServerTest, PartsFolderRemovedWhileServingIsMadeAgain) {
+    DeviceFixture device;
+    Session session(device);
+    EXPECT_EQ(upload(session, media("a", "b", "1.mp3"), "abc"), kOk);
+    // A cleaner app on the phone may remove an empty hidden folder at any time.
+    std::filesystem::remove(device.root() / ".quillory-parts");
+    EXPECT_EQ(upload(session, media("a", "b", "2.mp3"), "def"), kOk);
+    EXPECT_EQ(device.tree(), (Tree{{"a/b/1.mp3", "abc"}, {"a/b/2.mp3", "def"}}));
+}
+
 TEST(DeviceServerTest, ExistenceStatusesAndRemoval) {
     DeviceFixture device;
     Session session(device);
@@ -298,6 +308,9 @@ TEST(DeviceServerTest, ExistenceStatusesAndRemoval) {
                                            {"album", "Use Your Illusion"},
                                            {"filename", "1.mp3"}}));
     EXPECT_EQ(check("3"), "{\"response\":\"ok\",\"status\":\"doesnotexist\"}\n");
+    // The connection's parts folder goes with the connection.
+    EXPECT_EQ(session.ask("{\"command\":\"bye\"}"), kOk);
+    ASSERT_TRUE(device.device().waitUntilIdle(std::chrono::seconds(20)));
     EXPECT_TRUE(std::filesystem::is_empty(device.root()));
 }
 
@@ -560,11 +573,13 @@ TEST(DeviceServerTest, RefusesDeepAndLongPaths) {
     EXPECT_EQ(upload(session, media("a", "b", "1/2/3/4.mp3"), "abc"), kOk);
     EXPECT_EQ(device.tree(), (Tree{{"a/b/1/2/3/4.mp3", "abc"}}));
     // No folder was made for the refused names (thousands of them, before).
+    EXPECT_EQ(session.ask("{\"command\":\"bye\"}"), kOk);
+    ASSERT_TRUE(device.device().waitUntilIdle(std::chrono::seconds(20)));
     std::size_t folders = 0;
     for (const auto& entry : fs::recursive_directory_iterator(device.root())) {
         folders += entry.is_directory() ? 1 : 0;
     }
-    EXPECT_EQ(folders, 5u);
+    EXPECT_EQ(folders, 5u);  // a, b, 1, 2, 3
 }
 
 TEST(DeviceServerTest, PlantedLinksLeadNowhereOutsideTheRoot) {
@@ -608,6 +623,7 @@ TEST(DeviceServerTest, PlantedLinksLeadNowhereOutsideTheRoot) {
         session.send(CommandFormatter::format(command));
     }
     // A parts folder swapped for a link while serving is refused, too.
+    fs::remove(root / ".quillory-parts");
     fs::create_directory_symlink(outside.path() / "parts", root / ".quillory-parts");
     EXPECT_EQ(upload(session, media("a", "b", "c.mp3"), "new"),
               fail(".quillory-parts is a symbolic link"));
