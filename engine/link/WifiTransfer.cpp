@@ -292,7 +292,7 @@ bool WifiTransfer::readReply() {
 }
 
 void WifiTransfer::sendFileBytes(std::string location, long size) {
-    transmitFile(location, size);
+    streamFile(location, size, mycsocks::kFastFileChunkBytes);
 }
 
 void WifiTransfer::remove(std::string artist, std::string album, std::string fileName) {
@@ -313,8 +313,12 @@ void WifiTransfer::done() {
 }
 
 void WifiTransfer::transmitFile(std::string location, long size) {
+    streamFile(location, size, mycsocks::kFileChunkBytes);
+}
+
+void WifiTransfer::streamFile(const std::string& location, long size, std::size_t chunkBytes) {
     log("transferring file: " + location);
-    // Read ahead in large blocks: the 1 KiB chunks then cost one system call each, the send.
+    // Read ahead in large blocks: small chunks then cost one system call each, the send.
     // The buffer is ours because the C library ignores a size given without one, and it is
     // made before the file so that it outlives it.
     std::vector<char> readAhead(std::size_t{64} * 1024);
@@ -343,20 +347,19 @@ void WifiTransfer::transmitFile(std::string location, long size) {
         return ::fstat(fileno(file), &info) == 0 ? static_cast<long>(info.st_size) : -1L;
     };
     if (currentSize() != size) changed();
-    // Corked, the 1 KiB chunks leave as full segments and the last one is pushed when the
-    // file ends, instead of waiting for the device's delayed acknowledgement.
+    // Corked, the chunks leave as full segments and the last one is pushed when the file
+    // ends, instead of waiting for the device's delayed acknowledgement.
     client->setCork(true);
     struct Uncork {
         mycsocks::CTcpClient& client;
         ~Uncork() { client.setCork(false); }
     } uncork{*client};
-    char chunk[mycsocks::kFileChunkBytes];
+    std::vector<char> chunk(chunkBytes);
     long left = size;
     while (left > 0) {
         if (cancelled()) cancel();
-        const std::size_t wanted =
-            std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(left));
-        const std::size_t got = std::fread(chunk, 1, wanted, file);
+        const std::size_t wanted = std::min(chunk.size(), static_cast<std::size_t>(left));
+        const std::size_t got = std::fread(chunk.data(), 1, wanted, file);
         if (got < wanted) {
             if (std::ferror(file) != 0) {
                 const int indicator = std::ferror(file);
@@ -368,7 +371,7 @@ void WifiTransfer::transmitFile(std::string location, long size) {
         left -= static_cast<long>(got);
         if (left == 0 && currentSize() != size) changed();  // it grew (or shrank and regrew)
         try {
-            client->sendData(chunk, static_cast<unsigned int>(got));
+            client->sendData(chunk.data(), static_cast<unsigned int>(got));
         } catch (const mycsocks::CSockException& error) {
             linkFailed(error, true);
         }

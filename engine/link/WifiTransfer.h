@@ -4,6 +4,7 @@
 // thread writes.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -76,6 +77,8 @@ class QUILLORY_EXPORT WifiTransfer : public media::IWifiMediaTransfer,
     void setTimeouts(int connectMs, int idleMs);
 
   private:
+    // transmitFile with chunks of chunkBytes.
+    void streamFile(const std::string& location, long size, std::size_t chunkBytes);
     // Sends a command line, turning a socket failure into CMediaDisconnectException.
     void sendLine(const std::string& line);
     // Reads one reply as sendCommand answers it.

@@ -26,7 +26,8 @@ public:
     // answer (for an offer: declined). Throws CMediaRefusedException on "fail" and the rest of
     // the family for a broken connection or reply.
     virtual bool readReply() = 0;
-    // Streams exactly size bytes of the file (see WifiTransfer::transmitFile).
+    // Streams exactly size bytes of the file (see WifiTransfer::transmitFile), in chunks of up
+    // to 64 KiB with the cancel flag read before each.
     virtual void sendFileBytes(std::string location, long size) = 0;
 
 protected:
